@@ -1,0 +1,372 @@
+#include "Pipeline.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include "CoordinateText.h"
+#include "VerticalDatums.h"
+
+namespace veltrana {
+
+namespace {
+
+constexpr std::int32_t NoPercent = -1;
+constexpr std::int32_t StartPercent = 0;
+constexpr std::int32_t EndPercent = 100;
+// Progress moves on only in steps of at least this many percent.
+constexpr std::int32_t PercentPerDot = 5;
+
+constexpr const char* LineEnd = "\r\n";
+constexpr const char* DatumName = "Datum";
+// Output is gathered up to this many bytes before each write.
+constexpr std::size_t OutputBlockSize = std::size_t{1} << 20;
+// Room for the line that crosses the block size, so the buffer rarely grows.
+constexpr std::size_t OutputBlockSlack = std::size_t{64} << 10;
+
+std::string ErrorText(int Code) { return std::generic_category().message(Code != 0 ? Code : EIO); }
+
+// The output file: lines are gathered in a large buffer and written in
+// blocks. Closing happens in the destructor whatever way ConvertFile ends.
+class TOutputFile {
+ public:
+  explicit TOutputFile(const std::string& FileName) : FFileName(FileName) {
+    FBuffer.reserve(OutputBlockSize + OutputBlockSlack);
+    FFile = std::fopen(FileName.c_str(), "wb");
+    if (FFile == nullptr) {
+      throw std::runtime_error("Cannot create output file " + FileName + ": " + ErrorText(errno));
+    }
+  }
+  ~TOutputFile() {
+    if (FFile != nullptr) std::fclose(FFile);
+  }
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+
+  std::string& Buffer() { return FBuffer; }
+
+  // Ends the current line; writes the buffer once it holds a block.
+  void EndLine() {
+    FBuffer += LineEnd;
+    FCompleteSize = FBuffer.size();
+    if (FBuffer.size() >= OutputBlockSize) Flush();
+  }
+
+  // Drops the bytes of a line that was not ended.
+  void DiscardPartialLine() { FBuffer.resize(FCompleteSize); }
+
+  void Flush() {
+    if (FBuffer.empty()) return;
+    const bool Written = std::fwrite(FBuffer.data(), 1, FBuffer.size(), FFile) == FBuffer.size();
+    const int Code = errno;
+    FBuffer.clear();
+    FCompleteSize = 0;
+    if (!Written) throw std::runtime_error("Cannot write output file " + FFileName + ": " + ErrorText(Code));
+  }
+
+  // Writes what is left and closes the file, reporting a failure of either.
+  void Close() {
+    Flush();
+    std::FILE* File = FFile;
+    FFile = nullptr;
+    if (std::fclose(File) != 0) {
+      throw std::runtime_error("Cannot write output file " + FFileName + ": " + ErrorText(errno));
+    }
+  }
+
+ private:
+  std::string FFileName;
+  std::string FBuffer;
+  std::size_t FCompleteSize = 0;  // bytes of FBuffer that form whole lines
+  std::FILE* FFile = nullptr;
+};
+
+// Text as one output field: unchanged without a quote byte, otherwise
+// enclosed in it with every quote byte inside doubled.
+void AppendQuoted(std::string& Out, std::string_view Text, char Quote) {
+  if (Quote == '\0') {
+    Out += Text;
+    return;
+  }
+  Out += Quote;
+  for (std::size_t Next = Text.find(Quote); Next != std::string_view::npos; Next = Text.find(Quote)) {
+    Out.append(Text.data(), Next + 1);
+    Out += Quote;
+    Text.remove_prefix(Next + 1);
+  }
+  Out += Text;
+  Out += Quote;
+}
+
+// A field added after the record's own: the terminator, then the text.
+void AppendField(std::string& Out, std::string_view Text, const TSettingsInfo& Settings) {
+  Out += Settings.FieldTerminator;
+  AppendQuoted(Out, Text, Settings.TextDelimiter);
+}
+
+// The current record's fields as the stream holds them, re-quoted.
+void AppendRecord(std::string& Out, const TDataStream& Stream, const TSettingsInfo& Settings) {
+  const std::int32_t Count = Stream.FieldCount();
+  for (std::int32_t Field = 0; Field < Count; ++Field) {
+    if (Field > 0) Out += Settings.FieldTerminator;
+    AppendQuoted(Out, Stream.FieldValue(Field), Settings.TextDelimiter);
+  }
+}
+
+TCoordinateSystem& RegisteredSystem(std::int32_t SRID, std::int32_t Revision) {
+  TCoordinateSystem* System = CoordinateSystems.Items(CoordinateSystems.FindBySRID(SRID, Revision));
+  if (System == nullptr) {
+    throw std::runtime_error("No coordinate system with SRID " + std::to_string(SRID) + " and revision " +
+                             std::to_string(Revision) + " is registered");
+  }
+  return *System;
+}
+
+// The settings' datum code as the systems take it: 0 stands for the
+// default; a number that is no datum code is no preferred datum.
+TVerticalDatumCode PreferredDatumOf(const TSettingsInfo& Settings) {
+  if (Settings.PreferredDatum == vdNone) return DefaultPreferredDatum;
+  if (Settings.PreferredDatum < 0 || Settings.PreferredDatum >= VerticalDatumCount) return vdNone;
+  return static_cast<TVerticalDatumCode>(Settings.PreferredDatum);
+}
+
+void FillOutputNames(TSettingsInfo& Settings, const TCoordinateSystem& Output) {
+  const TAxisNames& Names = Output.AxisNames();
+  const std::string Prefix = Output.Abbreviation + "-";
+  if (Settings.OutputXName.empty()) Settings.OutputXName = Prefix + Names.XShortName;
+  if (Settings.OutputYName.empty()) Settings.OutputYName = Prefix + Names.YShortName;
+  if (Settings.OutputZName.empty()) Settings.OutputZName = Prefix + Names.ZShortName;
+}
+
+// Loads and lays out the input. False when the call is to end (the message
+// has been printed).
+bool LoadInput(TDataStream& Stream, const TSettingsInfo& Settings, const std::string& InputFileName,
+               TProgressHandler& Handler) {
+  try {
+    Handler.WriteMessage("Opening file: " + InputFileName);
+    Handler.ResetProgress();
+    Stream.LoadFromFile(InputFileName);
+    Stream.SetFormat(Settings.Format);
+    if (Settings.Format == dfFixed) ApplyFieldBreaks(Stream, Settings.FieldBreaks);
+    Stream.SetFirstRow(Settings.FirstRow);
+    Stream.SetLastRow(Settings.LastRow);
+    Stream.SetNameRow(Settings.NameRow);
+    Stream.SetFieldTerminator(Settings.FieldTerminator);
+    Stream.SetConsecutiveDelimiters(Settings.ConsecutiveDelimiters);
+    Stream.SetTextDelimiter(Settings.TextDelimiter);
+    if (Stream.RecordCount() <= 0) {
+      Handler.WriteMessage("No readable data found in file: " + InputFileName);
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    Handler.WriteMessage("ERROR: Insufficient memory to load: " + InputFileName);
+    return false;
+  }
+  return true;
+}
+
+// Reads the point of the current record; false when a coordinate field does
+// not read as a number.
+bool ReadPoint(const TDataStream& Stream, const TSettingsInfo& Settings, TCoordinateType Type,
+               TCoordinates& Point) {
+  Point = TCoordinates();
+  if (!ParseCoordinate(Stream.FieldValue(Settings.XColumn), Point.X, Type, 0)) return false;
+  if (!ParseCoordinate(Stream.FieldValue(Settings.YColumn), Point.Y, Type, 1)) return false;
+  if (Settings.ZColumn != -1 && !ParseCoordinate(Stream.FieldValue(Settings.ZColumn), Point.Z, Type, 2)) {
+    return false;
+  }
+  return true;
+}
+
+// One point from Input into Output, user units on both sides. A failure of
+// any step gives NullCoordinates with vdNone; errors raised by a system pass.
+TOutputItem ConvertPoint(const TCoordinates& Point, TCoordinateSystem& Input, TCoordinateSystem& Output) {
+  const TOutputItem Failed{NullCoordinates, vdNone};
+  TCoordinates Global = Input.ConvertToGlobal(Input.CoordinateType == ctGeodetic ? DegreesToRadians(Point) : Point);
+  // A failed global point must not be bridged: the null geodetic point
+  // would become a real Cartesian one on the equator.
+  if (Global == NullCoordinates) return Failed;
+  if (Input.GlobalType == gtCartesian && Output.GlobalType == gtGeodetic) {
+    Global = CartesianToGeodetic(Global, GRS80Ellipsoid);
+  } else if (Input.GlobalType == gtGeodetic && Output.GlobalType == gtCartesian) {
+    Global = GeodeticToCartesian(Global, GRS80Ellipsoid);
+  }
+  TCoordinates Result = Output.ConvertFromGlobal(Global);
+  if (Result == NullCoordinates) return Failed;
+  if (Output.CoordinateType == ctGeodetic) Result = RadiansToDegrees(Result);
+  return {Result, Output.LastVerticalDatum};
+}
+
+void ConvertRecords(TDataStream& Stream, const TSettingsInfo& Settings, TCoordinateSystem& Input,
+                    TCoordinateSystem& Output, TOutputData& Data, TProgressHandler& Handler) {
+  const std::int32_t Count = Stream.RecordCount();
+  Handler.BeginTransform(Count);
+  Data.assign(static_cast<std::size_t>(Count), TOutputItem{});
+  // Re-split the first record under the layout applied after loading.
+  Stream.SetRecordIndex(-1);
+  TCoordinates Point;
+  for (std::int32_t Record = 0; Record < Count; ++Record) {
+    Stream.SetRecordIndex(Record);
+    if (ReadPoint(Stream, Settings, Input.CoordinateType, Point)) {
+      Data[static_cast<std::size_t>(Record)] = ConvertPoint(Point, Input, Output);
+    }
+    Handler.TransformStep(Record);
+  }
+  Handler.EndTransform();
+}
+
+void AppendNumber(std::string& Out, double Value, int Component, const TSettingsInfo& Settings) {
+  const std::int32_t Decimals = Component == 2 ? Settings.ZDecimals : Settings.XYDecimals;
+  AppendField(Out, FormatNumber(Decimals, Settings.PadDecimals, Value), Settings);
+}
+
+// The table's abbreviation without building a string; "" for a code the
+// table does not hold.
+const char* DatumAbbreviation(TVerticalDatumCode Code) {
+  return Code < VerticalDatumCount ? VerticalDatums[Code].Abbreviation : "";
+}
+
+double ComponentValue(const TCoordinates& Coordinates, int Component) {
+  switch (Component) {
+    case 0: return Coordinates.X;
+    case 1: return Coordinates.Y;
+    default: return Coordinates.Z;
+  }
+}
+
+void WriteOutput(TDataStream& Stream, const TSettingsInfo& Settings, const TCoordinateSystem& Output,
+                 const TOutputData& Data, TOutputFile& File, TProgressHandler& Handler) {
+  const bool WithZ = Settings.ZColumn != -1 || Output.CoordinateType == ctCartesian;
+  const int Components = WithZ ? 3 : 2;
+  std::string& Line = File.Buffer();
+  if (Settings.OutputNameRow) {
+    Line += Stream.NamesLine(Settings.FieldTerminator, Settings.TextDelimiter);
+    const std::string* Names[] = {&Settings.OutputXName, &Settings.OutputYName, &Settings.OutputZName};
+    for (int Position = 0; Position < Components; ++Position) {
+      AppendField(Line, *Names[AxisComponent(Position, Output.AxisOrder)], Settings);
+    }
+    if (Settings.IncludeDatum) AppendField(Line, DatumName, Settings);
+    File.EndLine();
+  }
+  const std::int32_t Count = Stream.RecordCount();
+  for (std::int32_t Record = 0; Record < Count; ++Record) {
+    Stream.SetRecordIndex(Record);
+    const TOutputItem& Item = Data[static_cast<std::size_t>(Record)];
+    AppendRecord(Line, Stream, Settings);
+    for (int Position = 0; Position < Components; ++Position) {
+      const int Component = AxisComponent(Position, Output.AxisOrder);
+      AppendNumber(Line, ComponentValue(Item.Coordinates, Component), Component, Settings);
+    }
+    if (Settings.IncludeDatum) AppendField(Line, DatumAbbreviation(Item.DatumCode), Settings);
+    File.EndLine();
+    Handler.SaveStep(Record);
+  }
+}
+
+}  // namespace
+
+TProgressHandler::TProgressHandler(bool AVerbose, std::ostream& AConsole)
+    : Verbose(AVerbose), FConsole(&AConsole) {}
+
+void TProgressHandler::WriteMessage(const std::string& Text) {
+  if (Verbose) *FConsole << Text << '\n' << std::flush;
+}
+
+void TProgressHandler::ResetProgress() { LastPercent = NoPercent; }
+
+void TProgressHandler::LoadProgress(TDataStream&, std::int32_t Percent) { StageProgress("Loading", Percent, false); }
+
+void TProgressHandler::ParseProgress(TDataStream&, std::int32_t Percent) { StageProgress("Parsing", Percent, false); }
+
+void TProgressHandler::TransformProgress(std::int32_t Percent) { StageProgress("Transforming", Percent, true); }
+
+void TProgressHandler::SaveProgress(std::int32_t Percent) { StageProgress("Saveing", Percent, true); }
+
+void TProgressHandler::BeginTransform(std::int32_t Count) {
+  TransformCount = Count;
+  LastPercent = NoPercent;
+  if (Verbose) TransformProgress(StartPercent);
+}
+
+void TProgressHandler::EndTransform() {
+  if (Verbose) TransformProgress(EndPercent);
+}
+
+void TProgressHandler::BeginSave(std::int32_t Count) {
+  SaveCount = Count;
+  LastPercent = NoPercent;
+  if (Verbose) SaveProgress(StartPercent);
+}
+
+void TProgressHandler::EndSave() {
+  if (Verbose) SaveProgress(EndPercent);
+}
+
+std::int32_t TProgressHandler::StepPercent(std::int32_t Index, std::int32_t Count) {
+  if (Count <= 0) return EndPercent;
+  return static_cast<std::int32_t>(std::int64_t{EndPercent} * Index / Count);
+}
+
+void TProgressHandler::StageProgress(const char* Title, std::int32_t Percent, bool DotPerStep) {
+  if (!Verbose) return;
+  std::ostream& Out = *FConsole;
+  if (Percent == StartPercent) {
+    if (LastPercent != StartPercent) Out << Title << " Data." << std::flush;
+    LastPercent = StartPercent;
+  } else if (Percent == EndPercent) {
+    if (LastPercent != EndPercent) Out << '\n' << Title << " Finished\n" << std::flush;
+    LastPercent = EndPercent;
+  } else if (LastPercent + PercentPerDot <= Percent) {
+    const std::int32_t Dots = DotPerStep ? 1 : (Percent - LastPercent) / PercentPerDot;
+    for (std::int32_t Dot = 0; Dot < Dots; ++Dot) Out << '.';
+    Out << std::flush;
+    LastPercent = Percent;
+  }
+}
+
+void ConvertFile(TSettingsInfo& Settings, const std::string& InputFileName, const std::string& OutputFileName,
+                 bool Verbose, std::ostream& Console) {
+  TDataStream Stream;
+  Stream.ProgressThreshold = 0;  // any non-empty file shows progress
+  TProgressHandler Handler(Verbose, Console);
+  if (Verbose) {
+    Stream.OnLoadProgress = [&Handler](TDataStream& Sender, std::int32_t Percent) {
+      Handler.LoadProgress(Sender, Percent);
+    };
+    Stream.OnParseProgress = [&Handler](TDataStream& Sender, std::int32_t Percent) {
+      Handler.ParseProgress(Sender, Percent);
+    };
+  }
+  if (!LoadInput(Stream, Settings, InputFileName, Handler)) return;
+
+  TCoordinateSystem& Input = RegisteredSystem(Settings.InputSRID, Settings.InputRevision);
+  TCoordinateSystem& Output = RegisteredSystem(Settings.OutputSRID, Settings.OutputRevision);
+  const TVerticalDatumCode Preferred = PreferredDatumOf(Settings);
+  Input.PreferredVerticalDatum = Preferred;
+  Output.PreferredVerticalDatum = Preferred;
+  FillOutputNames(Settings, Output);
+
+  TOutputData Data;
+  ConvertRecords(Stream, Settings, Input, Output, Data, Handler);
+
+  Handler.WriteMessage("Writing output to: " + OutputFileName);
+  Handler.BeginSave(Stream.RecordCount());
+  TOutputFile File(OutputFileName);
+  try {
+    WriteOutput(Stream, Settings, Output, Data, File, Handler);
+    File.Close();
+  } catch (const std::bad_alloc&) {
+    // Keep the lines gathered so far; the file closes on leaving.
+    Data = TOutputData();
+    File.DiscardPartialLine();
+    File.Flush();
+    Handler.WriteMessage("Insufficient memory to save data.");
+    return;
+  }
+  Handler.EndSave();
+}
+
+}  // namespace veltrana
