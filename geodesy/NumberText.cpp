@@ -64,6 +64,17 @@ bool ReadNumber(std::string_view Text, double& Value, char DecimalMark) {
   // take a second "-").
   if (Text.empty() || !((Text.front() >= '0' && Text.front() <= '9') || Text.front() == DecimalMark))
     return false;
+  if (DecimalMark == '.') {
+    // No mark to translate: from_chars reads the text in place. It also takes
+    // "inf", "nan" and a second sign, which the checks after it refuse.
+    double Result = 0.0;
+    const char* Begin = Text.data();
+    const char* Finish = Begin + Text.size();
+    const auto [End, Error] = std::from_chars(Begin, Finish, Result);
+    if (Error != std::errc() || End != Finish || !std::isfinite(Result)) return false;
+    Value = Negative ? -Result : Result;
+    return true;
+  }
   // Copy into a buffer with "." as the mark; refuse anything from_chars would
   // take that is not a plain decimal number (inf, nan, hex, a second sign).
   char Buffer[MaxNumberLength];

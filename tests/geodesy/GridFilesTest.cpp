@@ -126,6 +126,7 @@ TEST_F(GridFileTest, LoadsTheFileFormatAndSavesItByteForByte) {
 TEST_F(GridFileTest, RefusesEveryFileThatIsNotExactlyHeaderPlusNodeBlock) {
   const TBytes Valid = GeoidFixture();
   const TBytes ValidShift = ShiftFixture();
+  constexpr std::int32_t Int32Max = std::numeric_limits<std::int32_t>::max();
   auto WithHeader = [](std::int32_t Rows, std::int32_t Columns, std::size_t NodeBytes) {
     TBytes Out = HeaderBytes(0.0, 0.0, Rows, Columns);
     Out.resize(Out.size() + NodeBytes, 0);
@@ -140,7 +141,8 @@ TEST_F(GridFileTest, RefusesEveryFileThatIsNotExactlyHeaderPlusNodeBlock) {
       {"empty", {}, {}},
       {"short header", TBytes(Valid.begin(), Valid.begin() + 55), TBytes(ValidShift.begin(), ValidShift.begin() + 55)},
       {"header only", TBytes(Valid.begin(), Valid.begin() + 56), TBytes(ValidShift.begin(), ValidShift.begin() + 56)},
-      {"truncated by one byte", TBytes(Valid.begin(), Valid.end() - 1), TBytes(ValidShift.begin(), ValidShift.end() - 1)},
+      {"truncated by one byte", TBytes(Valid.begin(), Valid.end() - 1),
+       TBytes(ValidShift.begin(), ValidShift.end() - 1)},
       {"one byte too many", [&] { TBytes B = Valid; B.push_back(0); return B; }(),
        [&] { TBytes B = ValidShift; B.push_back(0); return B; }()},
       {"negative rows", WithHeader(-2, 3, 30), WithHeader(-2, 3, 48)},
@@ -149,8 +151,8 @@ TEST_F(GridFileTest, RefusesEveryFileThatIsNotExactlyHeaderPlusNodeBlock) {
       {"zero columns", WithHeader(2, 0, 0), WithHeader(2, 0, 0)},
       // Declares 50 GB of nodes: refused by the file size before any allocation.
       {"oversized header", WithHeader(100000, 100000, 30), WithHeader(100000, 100000, 48)},
-      {"huge header", WithHeader(std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(), 30),
-       WithHeader(std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(), 48)},
+      // Rows x Columns x node size overflows 64 bits.
+      {"huge header", WithHeader(Int32Max, Int32Max, 30), WithHeader(Int32Max, Int32Max, 48)},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.Name);

@@ -419,7 +419,8 @@ TParseStatus ParseGridGeoidModel(std::string_view Text, const std::string& FileN
     return Refuse(FileName, Reader.LineNumber(), "last row holds " + std::to_string(Count % Columns) +
                                                      " nodes, expected " + std::to_string(Columns));
   TGeoidGrid G;
-  G.Header = MakeHeader(OriginX, OriginY, static_cast<std::int32_t>(Columns), static_cast<std::int32_t>(Count / Columns));
+  G.Header = MakeHeader(OriginX, OriginY, static_cast<std::int32_t>(Columns),
+                        static_cast<std::int32_t>(Count / Columns));
   G.Nodes = std::move(Nodes);
   Out = std::move(G);
   return {};

@@ -10,7 +10,7 @@ namespace veltrana::gridtool {
 // decompressed by running "xz -dc -- FileName" (found on PATH) and reading
 // its output; any other file is read as it is. Returns false with Error
 // naming the file when it cannot be read or xz fails (exits non-zero or is
-// missing); Text is then unspecified.
+// missing); Text then holds whatever arrived before the failure.
 bool ReadSourceText(const std::string& FileName, std::string& Text, std::string& Error);
 
 }  // namespace veltrana::gridtool
