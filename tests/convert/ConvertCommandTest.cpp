@@ -1,7 +1,14 @@
 // veltrana-convert: argument handling, the line reader and whole streams.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "ConvertCommand.h"
@@ -123,4 +130,44 @@ TEST_F(ConvertCommandTest, GeodeticOutputOrder) {
   EXPECT_NEAR(Lon, -1.5, 1e-8);
   EXPECT_NEAR(H, 100.0, 1e-4);
   EXPECT_STREQ(Datum, "-");
+}
+
+namespace {
+// Runs a copy of veltrana-convert in a folder holding the grid files except
+// those Damage removes or breaks; returns the output and the exit status.
+std::string RunCopiedConverter(const std::string& Damage, int& Status) {
+  namespace fs = std::filesystem;
+  const fs::path Bin = fs::read_symlink("/proc/self/exe").parent_path();
+  const fs::path Dir = fs::temp_directory_path() / ("veltrana-convert-" + std::to_string(::getpid()));
+  fs::remove_all(Dir);
+  fs::create_directories(Dir);
+  fs::copy_file(Bin / "veltrana-convert", Dir / "veltrana-convert");
+  for (const auto& E : fs::directory_iterator(Bin))
+    if (E.path().extension() == ".dat") fs::copy_file(E.path(), Dir / E.path().filename());
+  const std::string Command = "cd '" + Dir.string() + "' && " + Damage +
+                              " && echo '52.658007833 1.716073973 108.05' | ./veltrana-convert 4937 27700 > out.txt";
+  const int Raw = std::system(Command.c_str());
+  Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  std::ifstream In(Dir / "out.txt");
+  std::string Out((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  fs::remove_all(Dir);
+  return Out;
+}
+}  // namespace
+
+TEST(ConvertProgramTest, MissingOrDamagedGridFailsPointByPoint) {
+  struct Row { const char* Name; const char* Damage; const char* Output; int Status; };
+  const Row Rows[] = {
+      {"AllGrids", "true", "651409.8038 313177.4499 63.8216 ODN\n", 0},
+      {"ShiftGridRemoved", "rm TN15GB.dat", "* * * -\n", 1},
+      {"ShiftGridTruncated", "truncate -s 1000 TN15GB.dat", "* * * -\n", 1},
+      {"GeoidGridEmpty", "truncate -s 0 GM15GB.dat", "* * * -\n", 1},
+      {"GeoidHeaderOnly", "truncate -s 56 GM15GB.dat", "* * * -\n", 1},
+  };
+  for (const auto& R : Rows) {
+    SCOPED_TRACE(R.Name);
+    int Status = -1;
+    EXPECT_EQ(RunCopiedConverter(R.Damage, Status), R.Output);
+    EXPECT_EQ(Status, R.Status);
+  }
 }
