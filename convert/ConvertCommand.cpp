@@ -1,10 +1,16 @@
 #include "ConvertCommand.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "NumberText.h"
 #include "VerticalDatums.h"
@@ -155,26 +161,165 @@ void AppendPointLine(std::string& Out, const TCoordinateSystem& Target, const TC
 
 namespace {
 
-class TLineConverter {
+// The stream runs as three stages on their own threads: reading and parsing
+// lines, converting (the calling thread: conversions touch the systems'
+// shared state and stay on one thread), formatting and writing. Batches of
+// lines travel between them and come back empty, so memory stays bounded by
+// BatchCount batches of at most one read block each.
+constexpr std::size_t BatchCount = 4;
+
+struct TParsedLine {
+  TPointLine Kind = plBad;
+  double Values[3] = {0.0, 0.0, 0.0};
+  std::size_t Offset = 0;  // the line's text in the batch (pass-through lines)
+  std::size_t Length = 0;
+  TCoordinates Result;
+  TVerticalDatumCode Datum = vdNone;
+};
+
+struct TLineBatch {
+  std::string Text;
+  std::vector<TParsedLine> Lines;
+  bool Last = false;       // no batch follows
+  bool ReadError = false;  // the input could not be read to its end
+  void Clear() {
+    Text.clear();
+    Lines.clear();
+    Last = ReadError = false;
+  }
+};
+
+using TBatchPointer = std::unique_ptr<TLineBatch>;
+
+class TBatchQueue {
  public:
-  TLineConverter(const TConvertOptions& Options, std::FILE* Output, std::FILE* Errors,
-                 bool FlushEachLine)
-      : FSource(*CoordinateSystems.Items(Options.SourceIndex)),
-        FTarget(*CoordinateSystems.Items(Options.TargetIndex)),
-        FSourceIndex(Options.SourceIndex),
-        FTargetIndex(Options.TargetIndex),
-        FOutput(Output),
-        FErrors(Errors),
-        FFlushEachLine(FlushEachLine) {
-    FBuffer.reserve(IOBlockSize + MaxLineLength);
+  void Push(TBatchPointer Batch) {
+    {
+      const std::lock_guard<std::mutex> Lock(FMutex);
+      FItems.push_back(std::move(Batch));
+    }
+    FReady.notify_one();
+  }
+  TBatchPointer Pop() {
+    std::unique_lock<std::mutex> Lock(FMutex);
+    FReady.wait(Lock, [this] { return !FItems.empty(); });
+    TBatchPointer Batch = std::move(FItems.front());
+    FItems.pop_front();
+    return Batch;
   }
 
-  void Line(std::string_view Text) {
+ private:
+  std::mutex FMutex;
+  std::condition_variable FReady;
+  std::deque<TBatchPointer> FItems;
+};
+
+// Stage 1: splits the input into lines and reads their points. A line longer
+// than MaxLineLength is kept as an unreadable line of no text.
+class TLineReader {
+ public:
+  TLineReader(int Input, TBatchQueue& Free, TBatchQueue& Out) : FInput(Input), FFree(Free), FOut(Out) {}
+
+  void Run() {
+    std::unique_ptr<char[]> Block(new char[IOBlockSize]);
+    for (;;) {
+      const ssize_t Read = ::read(FInput, Block.get(), IOBlockSize);
+      if (Read < 0 && errno == EINTR) continue;
+      TBatchPointer Batch = FFree.Pop();
+      Batch->Clear();
+      if (Read <= 0) {
+        if (FOverlong) AddBad(*Batch);
+        else if (!FPending.empty()) AddLine(*Batch, FPending);
+        Batch->ReadError = Read < 0;
+        Batch->Last = true;
+        FOut.Push(std::move(Batch));
+        return;
+      }
+      Split(*Batch, Block.get(), Block.get() + Read);
+      FOut.Push(std::move(Batch));
+    }
+  }
+
+ private:
+  void Split(TLineBatch& Batch, const char* P, const char* End) {
+    while (P < End) {
+      const char* NewLine = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(End - P)));
+      const char* LineEnd = NewLine != nullptr ? NewLine : End;
+      const std::size_t Length = static_cast<std::size_t>(LineEnd - P);
+      if (!FOverlong && FPending.size() + Length > MaxLineLength) {
+        FOverlong = true;
+        FPending.clear();
+      }
+      if (!FOverlong) {
+        if (FPending.empty() && NewLine != nullptr) {
+          AddLine(Batch, std::string_view(P, Length));
+        } else {
+          FPending.append(P, Length);
+          if (NewLine != nullptr) {
+            AddLine(Batch, FPending);
+            FPending.clear();
+          }
+        }
+      } else if (NewLine != nullptr) {
+        AddBad(Batch);
+        FOverlong = false;
+      }
+      if (NewLine == nullptr) return;
+      P = NewLine + 1;
+    }
+  }
+
+  static void AddLine(TLineBatch& Batch, std::string_view Text) {
+    TParsedLine& L = Batch.Lines.emplace_back();
+    L.Kind = ReadPointLine(Text, L.Values);
+    if (L.Kind == plPassThrough) {
+      L.Offset = Batch.Text.size();
+      L.Length = Text.size();
+      Batch.Text.append(Text);
+    }
+  }
+  static void AddBad(TLineBatch& Batch) { Batch.Lines.emplace_back().Kind = plBad; }
+
+  int FInput;
+  TBatchQueue& FFree;
+  TBatchQueue& FOut;
+  std::string FPending;  // an incomplete line carried over between blocks
+  bool FOverlong = false;
+};
+
+// Stage 3: formats every line and writes it; reports unreadable lines.
+class TLineWriter {
+ public:
+  TLineWriter(const TCoordinateSystem& Target, std::FILE* Output, std::FILE* Errors, bool FlushEachBatch,
+              TBatchQueue& In, TBatchQueue& Free)
+      : FTarget(Target), FOutput(Output), FErrors(Errors), FFlush(FlushEachBatch), FIn(In), FFree(Free) {
+    FBuffer.reserve(2 * IOBlockSize);
+  }
+
+  void Run() {
+    for (;;) {
+      TBatchPointer Batch = FIn.Pop();
+      for (const TParsedLine& L : Batch->Lines) Format(*Batch, L);
+      if (Batch->ReadError) {
+        std::fprintf(FErrors, "veltrana-convert: cannot read the input\n");
+        FAllConverted = false;
+      }
+      const bool Last = Batch->Last;
+      FFree.Push(std::move(Batch));
+      if (FFlush || FBuffer.size() >= IOBlockSize || Last) Write();
+      if (Last) return;
+    }
+  }
+
+  bool AllConverted() const { return FAllConverted; }
+  bool WriteFailed() const { return FWriteFailed; }
+
+ private:
+  void Format(const TLineBatch& Batch, const TParsedLine& L) {
     ++FLineNumber;
-    double Values[3];
-    switch (ReadPointLine(Text, Values)) {
+    switch (L.Kind) {
       case plPassThrough:
-        FBuffer.append(Text);
+        FBuffer.append(Batch.Text, L.Offset, L.Length);
         FBuffer += '\n';
         break;
       case plBad:
@@ -183,97 +328,70 @@ class TLineConverter {
         FAllConverted = false;
         break;
       case plPoint:
-        Point(Values);
+        if (L.Result == NullCoordinates) FAllConverted = false;
+        AppendPointLine(FBuffer, FTarget, L.Result, L.Datum);
         break;
     }
-    if (FFlushEachLine || FBuffer.size() >= IOBlockSize) Flush();
   }
 
-  bool Flush() {
-    if (!FBuffer.empty() && std::fwrite(FBuffer.data(), 1, FBuffer.size(), FOutput) != FBuffer.size())
+  void Write() {
+    // After a failed write the rest is still consumed, so no stage waits forever.
+    if (!FWriteFailed && !FBuffer.empty() &&
+        std::fwrite(FBuffer.data(), 1, FBuffer.size(), FOutput) != FBuffer.size())
       FWriteFailed = true;
+    if (!FWriteFailed && std::fflush(FOutput) != 0) FWriteFailed = true;
     FBuffer.clear();
-    if (FFlushEachLine) std::fflush(FOutput);
-    return !FWriteFailed;
   }
 
-  bool AllConverted() const { return FAllConverted; }
-  long long LineNumber() const { return FLineNumber; }
-
- private:
-  void Point(const double (&Values)[3]) {
-    // The line gives the source's presented order; place it into X, Y, Z.
-    double Components[3];
-    for (int K = 0; K < 3; ++K) Components[AxisComponent(K, FSource.AxisOrder)] = Values[K];
-    TCoordinates Result = NullCoordinates;
-    ConvertCoordinates(FSourceIndex, FTargetIndex, {Components[0], Components[1], Components[2]},
-                       Result);
-    if (Result == NullCoordinates) FAllConverted = false;
-    AppendPointLine(FBuffer, FTarget, Result, FTarget.LastVerticalDatum);
-  }
-
-  const TCoordinateSystem& FSource;
   const TCoordinateSystem& FTarget;
-  int FSourceIndex;
-  int FTargetIndex;
   std::FILE* FOutput;
   std::FILE* FErrors;
-  bool FFlushEachLine;
+  bool FFlush;
+  TBatchQueue& FIn;
+  TBatchQueue& FFree;
   std::string FBuffer;
   long long FLineNumber = 0;
   bool FAllConverted = true;
   bool FWriteFailed = false;
 };
 
+// Stage 2: converts the points of every batch on the calling thread.
+void ConvertBatches(const TConvertOptions& Options, TBatchQueue& In, TBatchQueue& Out) {
+  const TCoordinateSystem& Source = *CoordinateSystems.Items(Options.SourceIndex);
+  const TCoordinateSystem& Target = *CoordinateSystems.Items(Options.TargetIndex);
+  for (;;) {
+    TBatchPointer Batch = In.Pop();
+    for (TParsedLine& L : Batch->Lines) {
+      if (L.Kind != plPoint) continue;
+      // The line gives the source's presented order; place it into X, Y, Z.
+      double C[3];
+      for (int K = 0; K < 3; ++K) C[AxisComponent(K, Source.AxisOrder)] = L.Values[K];
+      L.Result = NullCoordinates;
+      ConvertCoordinates(Options.SourceIndex, Options.TargetIndex, {C[0], C[1], C[2]}, L.Result);
+      L.Datum = Target.LastVerticalDatum;
+    }
+    const bool Last = Batch->Last;
+    Out.Push(std::move(Batch));
+    if (Last) return;
+  }
+}
+
 }  // namespace
 
-int ConvertStream(const TConvertOptions& Options, std::FILE* Input, std::FILE* Output,
-                  std::FILE* Errors, bool FlushEachLine) {
-  TLineConverter Converter(Options, Output, Errors, FlushEachLine);
-  std::unique_ptr<char[]> Block(new char[IOBlockSize]);
-  std::string Pending;  // an incomplete line carried over between blocks
-  bool Overlong = false;
-  std::size_t Read = 0;
-  while ((Read = std::fread(Block.get(), 1, IOBlockSize, Input)) > 0) {
-    const char* P = Block.get();
-    const char* End = P + Read;
-    while (P < End) {
-      const char* NewLine = static_cast<const char*>(std::memchr(P, '\n', End - P));
-      const char* LineEnd = NewLine != nullptr ? NewLine : End;
-      if (!Overlong) {
-        if (Pending.size() + (LineEnd - P) > MaxLineLength) {
-          Overlong = true;
-          Pending.clear();
-        } else if (Pending.empty() && NewLine != nullptr) {
-          Converter.Line(std::string_view(P, LineEnd - P));
-        } else {
-          Pending.append(P, LineEnd);
-          if (NewLine != nullptr) {
-            Converter.Line(Pending);
-            Pending.clear();
-          }
-        }
-      }
-      if (NewLine == nullptr) break;
-      if (Overlong) {
-        Overlong = false;
-        Converter.Line("\x01");  // reported as an unreadable line
-      }
-      P = NewLine + 1;
-    }
-  }
-  if (Overlong) Converter.Line("\x01");
-  else if (!Pending.empty()) Converter.Line(Pending);
-  bool Ok = Converter.AllConverted();
-  if (std::ferror(Input)) {
-    std::fprintf(Errors, "veltrana-convert: cannot read the input\n");
-    Ok = false;
-  }
-  if (!Converter.Flush() || std::fflush(Output) != 0) {
-    std::fprintf(Errors, "veltrana-convert: cannot write the output\n");
-    Ok = false;
-  }
-  return Ok ? ExitAllConverted : ExitSomeFailed;
+int ConvertStream(const TConvertOptions& Options, int Input, std::FILE* Output, std::FILE* Errors,
+                  bool FlushEachLine) {
+  TBatchQueue Free, Parsed, Converted;
+  for (std::size_t I = 0; I < BatchCount; ++I) Free.Push(std::make_unique<TLineBatch>());
+  TLineReader Reader(Input, Free, Parsed);
+  TLineWriter Writer(*CoordinateSystems.Items(Options.TargetIndex), Output, Errors, FlushEachLine,
+                     Converted, Free);
+  std::thread ReaderThread(&TLineReader::Run, &Reader);
+  std::thread WriterThread(&TLineWriter::Run, &Writer);
+  ConvertBatches(Options, Parsed, Converted);
+  ReaderThread.join();
+  WriterThread.join();
+  if (Writer.WriteFailed()) std::fprintf(Errors, "veltrana-convert: cannot write the output\n");
+  return Writer.AllConverted() && !Writer.WriteFailed() ? ExitAllConverted : ExitSomeFailed;
 }
 
 int RunConvert(const std::vector<std::string>& Arguments) {
@@ -291,17 +409,17 @@ int RunConvert(const std::vector<std::string>& Arguments) {
     return ExitAllConverted;
   }
   SetIrishPreferredDatum(Options.IrishDatum);
-  std::FILE* Input = stdin;
+  int Input = STDIN_FILENO;
   if (!Options.FileName.empty()) {
-    Input = std::fopen(Options.FileName.c_str(), "rb");
-    if (Input == nullptr) {
+    Input = ::open(Options.FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Input < 0) {
       std::fprintf(stderr, "veltrana-convert: cannot open '%s': %s\n", Options.FileName.c_str(),
                    std::strerror(errno));
       return ExitUsage;
     }
   }
-  const int Status = ConvertStream(Options, Input, stdout, stderr, isatty(fileno(stdout)) != 0);
-  if (Input != stdin) std::fclose(Input);
+  const int Status = ConvertStream(Options, Input, stdout, stderr, isatty(STDOUT_FILENO) != 0);
+  if (Input != STDIN_FILENO) ::close(Input);
   return Status;
 }
 

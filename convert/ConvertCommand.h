@@ -63,12 +63,15 @@ TPointLine ReadPointLine(std::string_view Line, double (&Values)[3]);
 void AppendPointLine(std::string& Out, const TCoordinateSystem& Target, const TCoordinates& Point,
                      TVerticalDatumCode Datum);
 
-// Converts every line of Input to Output; messages about unreadable lines go
-// to Errors. FlushEachLine writes every line at once (for terminals).
-// Returns ExitAllConverted or ExitSomeFailed; an unreadable input or failed
-// write reports to Errors and returns ExitSomeFailed.
-int ConvertStream(const TConvertOptions& Options, std::FILE* Input, std::FILE* Output,
-                  std::FILE* Errors, bool FlushEachLine);
+// Converts every line read from the file descriptor Input to Output, in
+// constant memory; messages about unreadable lines go to Errors.
+// FlushEachLine writes what is converted as soon as it is read (for
+// terminals). Reading and writing run on two helper threads; conversions run
+// on the calling thread only. Returns ExitAllConverted or ExitSomeFailed; an
+// unreadable input or a failed write is reported to Errors and returns
+// ExitSomeFailed.
+int ConvertStream(const TConvertOptions& Options, int Input, std::FILE* Output, std::FILE* Errors,
+                  bool FlushEachLine);
 
 // The whole program after start-up: arguments (without the program name) to
 // exit status.

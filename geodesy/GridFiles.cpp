@@ -1,5 +1,7 @@
 #include "GridFiles.h"
 
+#include <sys/stat.h>
+
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -92,16 +94,17 @@ using TFilePointer = std::unique_ptr<std::FILE, TFileCloser>;
 
 // Reads the header and the node block of a grid file in two reads. Refuses a
 // file whose header is not plausible or whose size is not exactly the header
-// plus the declared node block, so no allocation exceeds the real file.
+// plus the declared node block, so no allocation exceeds the real file. The
+// size is taken from the opened file itself, not from its name.
 bool ReadGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader& Header,
                   std::size_t& Count, TBytes& Block) {
-  std::error_code Error;
-  if (!std::filesystem::is_regular_file(FileName, Error)) return false;
-  const std::uintmax_t FileSize = std::filesystem::file_size(FileName, Error);
-  if (Error || FileSize < GridHeaderSize) return false;
-
   TFilePointer File(std::fopen(FileName.c_str(), "rb"));
   if (!File) return false;
+  struct stat Status {};
+  if (fstat(fileno(File.get()), &Status) != 0 || !S_ISREG(Status.st_mode)) return false;
+  const auto FileSize = static_cast<std::uintmax_t>(Status.st_size);
+  if (FileSize < GridHeaderSize) return false;
+
   std::uint8_t HeaderBytes[GridHeaderSize];
   if (std::fread(HeaderBytes, 1, GridHeaderSize, File.get()) != GridHeaderSize) return false;
   Header = DecodeHeader(HeaderBytes);
@@ -110,9 +113,7 @@ bool ReadGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader
   if (FileSize - GridHeaderSize != BlockSize) return false;
 
   Block.resize(BlockSize);
-  if (std::fread(Block.data(), 1, BlockSize, File.get()) != BlockSize) return false;
-  // A file that grew between the size check and the read is refused as well.
-  return std::fgetc(File.get()) == EOF;
+  return std::fread(Block.data(), 1, BlockSize, File.get()) == BlockSize;
 }
 
 bool WriteGridFile(const std::string& FileName, const TGridHeader& Header, const TBytes& Block) {

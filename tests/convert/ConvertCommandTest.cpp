@@ -35,7 +35,7 @@ std::string Convert(const std::string& From, const std::string& To, const std::s
   std::FILE* Err = std::tmpfile();
   std::fwrite(Text.data(), 1, Text.size(), In);
   std::rewind(In);
-  Status = ConvertStream(Options, In, Out, Err, false);
+  Status = ConvertStream(Options, fileno(In), Out, Err, false);
   auto ReadAll = [](std::FILE* F) {
     std::string S;
     std::rewind(F);
@@ -170,4 +170,30 @@ TEST(ConvertProgramTest, MissingOrDamagedGridFailsPointByPoint) {
     EXPECT_EQ(RunCopiedConverter(R.Damage, Status), R.Output);
     EXPECT_EQ(Status, R.Status);
   }
+}
+
+TEST_F(ConvertCommandTest, LongInputAcrossBlocksAndOverlongLines) {
+  // More than one read block, lines straddling block ends, an overlong line.
+  std::string Text;
+  const std::string Line = "52.5 -1.5 100\n";
+  while (Text.size() < (3u << 20) / 2) Text += Line;
+  const std::size_t GoodLines = Text.size() / Line.size() + 1;
+  Text += std::string(70000, '1') + "\n";
+  Text += Line;
+  int Status = -1;
+  std::string Errors;
+  const std::string Out = Convert("4937", "25830", Text, Status, Errors);
+  const std::string Good = "601821.6030 5817709.5262 100.0000 -\n";
+  std::size_t Count = 0, Bad = 0;
+  for (std::size_t P = 0; P < Out.size();) {
+    const std::size_t E = Out.find('\n', P);
+    const std::string L = Out.substr(P, E + 1 - P);
+    Count += L == Good;
+    Bad += L == "* * * -\n";
+    P = E + 1;
+  }
+  EXPECT_EQ(Bad, 1u);
+  EXPECT_EQ(Count, GoodLines);
+  EXPECT_EQ(Status, ExitSomeFailed);
+  EXPECT_NE(Errors.find("not a point"), std::string::npos);
 }
