@@ -36,6 +36,29 @@ bool ReadInt(std::string_view Text, std::int32_t& Value) {
   return Error == std::errc() && End == Text.data() + Text.size();
 }
 
+// An argument as it is quoted in a message: control bytes (a line break
+// inside an argument, terminal escapes) are written as \xNN, so that the
+// message stays one line and prints nothing but text.
+std::string Printable(std::string_view Argument) {
+  constexpr unsigned char FirstPrintable = 0x20;
+  constexpr unsigned char Delete = 0x7F;
+  constexpr unsigned HexDigitBits = 4;
+  constexpr unsigned char LowNibble = 0xF;
+  constexpr char HexDigits[] = "0123456789ABCDEF";
+  std::string Text;
+  for (char C : Argument) {
+    const auto Byte = static_cast<unsigned char>(C);
+    if (Byte < FirstPrintable || Byte == Delete) {
+      Text += "\\x";
+      Text += HexDigits[Byte >> HexDigitBits];
+      Text += HexDigits[Byte & LowNibble];
+    } else {
+      Text += C;
+    }
+  }
+  return Text;
+}
+
 }  // namespace
 
 std::string ConvertUsage() {
@@ -85,11 +108,11 @@ bool ParseConvertArguments(const std::vector<std::string>& Arguments, TConvertOp
       } else if (Value == "belfast") {
         Options.IrishDatum = vdBelfast;
       } else {
-        Error = "unknown vertical datum '" + Value + "': use malin or belfast";
+        Error = "unknown vertical datum '" + Printable(Value) + "': use malin or belfast";
         return false;
       }
     } else if (A.size() > 1 && A[0] == '-') {
-      Error = "unknown option '" + A + "'";
+      Error = "unknown option '" + Printable(A) + "'";
       return false;
     } else {
       Positional.push_back(A);
@@ -102,12 +125,12 @@ bool ParseConvertArguments(const std::vector<std::string>& Arguments, TConvertOp
   }
   Options.SourceIndex = ParseSystemArgument(Positional[0]);
   if (Options.SourceIndex < 0) {
-    Error = "unknown system '" + Positional[0] + "'";
+    Error = "unknown system '" + Printable(Positional[0]) + "'";
     return false;
   }
   Options.TargetIndex = ParseSystemArgument(Positional[1]);
   if (Options.TargetIndex < 0) {
-    Error = "unknown system '" + Positional[1] + "'";
+    Error = "unknown system '" + Printable(Positional[1]) + "'";
     return false;
   }
   if (Positional.size() == 3 && Positional[2] != "-") Options.FileName = Positional[2];

@@ -38,7 +38,8 @@ int ParseSystemArgument(std::string_view Text);
 
 // Reads the arguments after the program name. Returns false with a one-line
 // message in Error for unknown options, a bad --datum value, an unknown
-// system or a wrong number of arguments.
+// system or a wrong number of arguments; control bytes of an argument quoted
+// in the message are written as \xNN (a line break as \x0A).
 bool ParseConvertArguments(const std::vector<std::string>& Arguments, TConvertOptions& Options,
                            std::string& Error);
 

@@ -204,14 +204,14 @@ void ConvertRecords(TDataStream& Stream, const TSettingsInfo& Settings, TCoordin
                     TCoordinateSystem& Output, TOutputData& Data, TProgressHandler& Handler) {
   const std::int32_t Count = Stream.RecordCount();
   Handler.BeginTransform(Count);
-  Data.assign(static_cast<std::size_t>(Count), TOutputItem{});
+  Data.Resize(static_cast<std::size_t>(Count));
   // Re-split the first record under the layout applied after loading.
   Stream.SetRecordIndex(-1);
   TCoordinates Point;
   for (std::int32_t Record = 0; Record < Count; ++Record) {
     Stream.SetRecordIndex(Record);
     if (ReadPoint(Stream, Settings, Input.CoordinateType, Point)) {
-      Data[static_cast<std::size_t>(Record)] = ConvertPoint(Point, Input, Output);
+      Data.Set(static_cast<std::size_t>(Record), ConvertPoint(Point, Input, Output));
     }
     Handler.TransformStep(Record);
   }
@@ -254,7 +254,7 @@ void WriteOutput(TDataStream& Stream, const TSettingsInfo& Settings, const TCoor
   const std::int32_t Count = Stream.RecordCount();
   for (std::int32_t Record = 0; Record < Count; ++Record) {
     Stream.SetRecordIndex(Record);
-    const TOutputItem& Item = Data[static_cast<std::size_t>(Record)];
+    const TOutputItem Item = Data[static_cast<std::size_t>(Record)];
     AppendRecord(Line, Stream, Settings);
     for (int Position = 0; Position < Components; ++Position) {
       const int Component = AxisComponent(Position, Output.AxisOrder);
@@ -360,7 +360,7 @@ void ConvertFile(TSettingsInfo& Settings, const std::string& InputFileName, cons
     File.Close();
   } catch (const std::bad_alloc&) {
     // Keep the lines gathered so far; the file closes on leaving.
-    Data = TOutputData();
+    Data.Clear();
     File.DiscardPartialLine();
     File.Flush();
     Handler.WriteMessage("Insufficient memory to save data.");

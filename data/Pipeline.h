@@ -10,6 +10,7 @@
 // process-wide decimal separator (NumberText.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -31,8 +32,34 @@ struct TOutputItem {
   TVerticalDatumCode DatumCode = vdNone;
 };
 
-// One element per record, all converted before anything is written.
-using TOutputData = std::vector<TOutputItem>;
+// The converted records, one element per record, all converted before
+// anything is written. Held as two parallel arrays (coordinates, datum
+// codes), 25 bytes per record instead of a padded 32, since the whole file's
+// results stay in memory beside the input text.
+class TOutputData {
+ public:
+  // Count elements, each NullCoordinates with vdNone. Throws std::bad_alloc.
+  void Resize(std::size_t Count) {
+    FCoordinates.assign(Count, NullCoordinates);
+    FDatumCodes.assign(Count, vdNone);
+  }
+  std::size_t Size() const { return FCoordinates.size(); }
+  // Element Index (< Size()) by value.
+  TOutputItem operator[](std::size_t Index) const { return {FCoordinates[Index], FDatumCodes[Index]}; }
+  void Set(std::size_t Index, const TOutputItem& Item) {
+    FCoordinates[Index] = Item.Coordinates;
+    FDatumCodes[Index] = Item.DatumCode;
+  }
+  // Frees both arrays.
+  void Clear() {
+    FCoordinates = {};
+    FDatumCodes = {};
+  }
+
+ private:
+  std::vector<TCoordinates> FCoordinates;
+  std::vector<TVerticalDatumCode> FDatumCodes;
+};
 
 // The preferred vertical datum given to the systems when the settings name
 // none (PreferredDatum 0): the Irish systems' own starting value, so that a

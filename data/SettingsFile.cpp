@@ -62,7 +62,10 @@ const char* SettingText(const pugi::xml_node& Root, const char* Section, const c
 std::int32_t ReadInteger(const char* Text, std::int32_t Default) {
   if (Text == nullptr) return Default;
   std::string_view View = TrimBlanks(Text);
-  if (!View.empty() && View.front() == '+') View.remove_prefix(1);
+  if (!View.empty() && View.front() == '+') {
+    View.remove_prefix(1);
+    if (!View.empty() && View.front() == '-') return Default;  // "+-5"
+  }
   std::int32_t Value = 0;
   const auto [End, Error] = std::from_chars(View.data(), View.data() + View.size(), Value);
   if (Error != std::errc() || End != View.data() + View.size() || View.empty()) return Default;

@@ -21,19 +21,17 @@ bool SameLayout(const TGridHeader& A, const TGridHeader& B) {
          A.Columns == B.Columns;
 }
 
-// Plane shifts and geoid separation at a plane position, with its cell.
+// Plane shifts at a plane position, with its cell.
 struct TGridSample {
   TGridCell Cell;
   T2DCoordinates Shift;
-  double Separation;
 };
 
-bool SampleGrids(const TShiftGrid& ShiftGrid, const TGeoidGrid& GeoidGrid, double X, double Y,
+bool SampleShift(const TShiftGrid& ShiftGrid, const TGeoidGrid& GeoidGrid, double X, double Y,
                  TGridSample& Sample) {
   if (!LocateCell(ShiftGrid.Header, X, Y, GridSpacing, Sample.Cell)) return false;
   if (!SameLayout(ShiftGrid.Header, GeoidGrid.Header)) return false;
   Sample.Shift = InterpolateShift(ShiftGrid, Sample.Cell);
-  Sample.Separation = InterpolateGeoid(GeoidGrid, Sample.Cell);
   return true;
 }
 
@@ -52,10 +50,11 @@ bool TransformETRS89ToBNG(const TCoordinates& Geodetic, const TShiftGrid& ShiftG
   Datum = vdNone;
   const TCoordinates Plane = GeodeticToGrid(Geodetic, Projection);
   TGridSample S;
-  if (!SampleGrids(ShiftGrid, GeoidGrid, Plane.X, Plane.Y, S)) return false;
+  if (!SampleShift(ShiftGrid, GeoidGrid, Plane.X, Plane.Y, S)) return false;
   Datum = CellDatum(GeoidGrid, S.Cell);
   if (Datum == vdNone) return false;
-  Output = {Plane.X + S.Shift.X, Plane.Y + S.Shift.Y, Plane.Z - S.Separation};
+  Output = {Plane.X + S.Shift.X, Plane.Y + S.Shift.Y,
+            Plane.Z - InterpolateGeoid(GeoidGrid, S.Cell)};
   return true;
 }
 
@@ -67,8 +66,10 @@ bool TransformBNGToETRS89(const TCoordinates& Grid, const TShiftGrid& ShiftGrid,
   TCoordinates Previous = NullCoordinates;
   TGridSample S;
   for (int Pass = 1;; ++Pass) {
-    if (!SampleGrids(ShiftGrid, GeoidGrid, Estimate.X, Estimate.Y, S)) return false;
-    Estimate = {Grid.X - S.Shift.X, Grid.Y - S.Shift.Y, Grid.Z + S.Separation};
+    // Only the plane position iterates; the height takes the geoid of the
+    // last pass's cell below.
+    if (!SampleShift(ShiftGrid, GeoidGrid, Estimate.X, Estimate.Y, S)) return false;
+    Estimate = {Grid.X - S.Shift.X, Grid.Y - S.Shift.Y, Grid.Z};
     if (std::fabs(Estimate.X - Previous.X) < BNGInverseTolerance &&
         std::fabs(Estimate.Y - Previous.Y) < BNGInverseTolerance)
       break;
@@ -80,6 +81,7 @@ bool TransformBNGToETRS89(const TCoordinates& Grid, const TShiftGrid& ShiftGrid,
   }
   Datum = CellDatum(GeoidGrid, S.Cell);
   if (Datum == vdNone) return false;
+  Estimate.Z = Grid.Z + InterpolateGeoid(GeoidGrid, S.Cell);
   Output = GridToGeodetic(Estimate, Projection);
   return true;
 }

@@ -29,6 +29,10 @@ constexpr double FullCircle = 360.0;
 constexpr double MaxFixedMagnitude = 1e15;
 // Decimal places AppendFixed writes at most.
 constexpr int MaxDecimals = 17;
+// The largest value of 15 significant digits inside the double range: the
+// general format would round a larger double (up to DBL_MAX) to a text
+// beyond the range, which no reader takes back.
+constexpr double MaxGeneralMagnitude = 1.79769313486231e308;
 
 constexpr std::string_view DegreeSign = "\xC2\xB0";  // UTF-8
 constexpr unsigned char DegreeSignLead = 0xC2;       // first byte of the UTF-8 form
@@ -447,6 +451,9 @@ std::string FormatNumber(int Decimals, bool PadZeros, double Value) {
   const char Mark = DecimalMark();
   std::string Text;
   if (Decimals < 0 || !(std::fabs(Value) < MaxFixedMagnitude)) {
+    // Rounding toward zero in the last digit keeps the text readable.
+    if (std::isfinite(Value) && std::fabs(Value) > MaxGeneralMagnitude)
+      Value = std::copysign(MaxGeneralMagnitude, Value);
     Text = GeneralText(Value, Mark);
   } else {
     if (Decimals > MaxDecimals) Decimals = MaxDecimals;

@@ -98,7 +98,9 @@ TAngleParts SplitAngle(bool DecimalMinutes, double Angle);
 // trailing zero decimals are dropped; the separator only stands before a
 // written decimal digit. Values of 1e15 or more in magnitude, where a double
 // holds no more than the 15 significant digits, are written in the general
-// format, so the text stays readable by ParseCoordinate. A text that shows
+// format, so the text stays readable by ParseCoordinate; for the same reason
+// a magnitude above 1.79769313486231e308, whose 15-digit rounding would lie
+// beyond the double range, is written as that value. A text that shows
 // zero has no "-". Non-finite values give "nan", "inf" or "-inf". Never fails.
 std::string FormatNumber(int Decimals, bool PadZeros, double Value);
 

@@ -97,6 +97,32 @@ TEST_F(ConvertCommandTest, SystemArguments) {
   EXPECT_EQ(Belfast.FileName, "pts.txt");
 }
 
+// An argument holding a line break or a terminal escape is quoted in the
+// message with its control bytes as \xNN, so the message stays one line of
+// text (found by fuzzing: a file of points passed as the system argument).
+TEST_F(ConvertCommandTest, RefusedArgumentsAreQuotedOnOneLine) {
+  struct TCase {
+    const char* Name;
+    std::vector<std::string> Arguments;
+    const char* Quoted;
+  };
+  const TCase Cases[] = {
+      {"UnknownSystem", {"2\n# comment", "4937"}, "'2\\x0A# comment'"},
+      {"UnknownTarget", {"4937", "27700\r"}, "'27700\\x0D'"},
+      {"UnknownOption", {"-\x1B[2J", "4937", "2157"}, "'-\\x1B[2J'"},
+      {"UnknownDatum", {"--datum=mal\tin", "4937", "2157"}, "'mal\\x09in'"},
+      {"DeleteByte", {"--datum", "x\x7F", "4937", "2157"}, "'x\\x7F'"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TConvertOptions Options;
+    std::string Error;
+    EXPECT_FALSE(ParseConvertArguments(Case.Arguments, Options, Error));
+    EXPECT_NE(Error.find(Case.Quoted), std::string::npos) << Error;
+    for (char C : Error) EXPECT_GE(static_cast<unsigned char>(C), 0x20) << Error;
+  }
+}
+
 TEST_F(ConvertCommandTest, ConvertsToUTM) {
   // Published worked example: 52.5 N 1.5 W -> UTM 30N 601821.603 E, 5817709.526 N.
   int Status = -1;

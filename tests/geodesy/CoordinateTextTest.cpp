@@ -538,6 +538,27 @@ TEST_F(CoordinateTextTest, HugeMetricValuesRoundTrip) {
   }
 }
 
+// Doubles above 1.79769313486231e308 (up to DBL_MAX, which reads from its own
+// 17-digit text) would round to a 15-digit text beyond the double range that
+// no reader takes back; they are written rounded toward zero in the 15th
+// digit instead (found by fuzzing).
+TEST_F(CoordinateTextTest, LargestDoublesStayReadable) {
+  const double Largest = std::numeric_limits<double>::max();
+  EXPECT_EQ(FormatNumber(-1, false, Largest), "1.79769313486231e+308");
+  EXPECT_EQ(FormatNumber(3, true, -Largest), "-1.79769313486231e+308");
+  EXPECT_EQ(FormatNumber(-1, false, 1.7976931348623e308), "1.7976931348623e+308");
+  for (const TCoordinateType Type : {ctCartesian, ctProjected, ctGeodetic}) {
+    const int Component = Type == ctGeodetic ? 2 : 1;
+    double Value = 0.0;
+    ASSERT_TRUE(ParseCoordinate("1.7976931348623157e308", Value, Type, Component));
+    const std::string Text = FormatCoordinate(Type, Component, 10, Value, {cfHeightUnits});
+    SCOPED_TRACE(Text);
+    double Back = 0.0;
+    ASSERT_TRUE(ParseCoordinate(Text, Back, Type, Component));
+    EXPECT_NEAR(Back, Value, Value * 1e-14);  // one unit in the 15th digit
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Decimal comma
 
