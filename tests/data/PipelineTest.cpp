@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolderTest.h"
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,37 +24,17 @@ namespace fs = std::filesystem;
 
 // Runs the pipeline on ETRS89 systems, which need no grid file; the national
 // systems are exercised end to end by the updater's tests.
-class PipelineTest : public ::testing::Test {
+class PipelineTest : public veltrana::testing::TTempFolderTest {
  protected:
+  PipelineTest() : TTempFolderTest("veltrana-pipeline-") {}
   static void SetUpTestSuite() { FStartup = std::make_unique<TUpdaterStartup>(); }
   static void TearDownTestSuite() { FStartup.reset(); }
 
-  void SetUp() override {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FFolder = fs::temp_directory_path() /
-              (std::string("veltrana-pipeline-") + Info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
-  }
   void TearDown() override {
     SetNumberFormat(TNumberFormat{});
-    fs::remove_all(FFolder);
+    TTempFolderTest::TearDown();
   }
 
-  std::string Path(const std::string& Name) const { return (FFolder / Name).string(); }
-
-  std::string WriteFile(const std::string& Name, const std::string& Text) const {
-    const std::string FileName = Path(Name);
-    std::ofstream(FileName, std::ios::binary) << Text;
-    return FileName;
-  }
-
-  static std::string ReadFile(const std::string& FileName) {
-    std::ifstream In(FileName, std::ios::binary);
-    std::ostringstream Text;
-    Text << In.rdbuf();
-    return Text.str();
-  }
 
   // Comma-delimited, names on line 0, records from line 1, three padded
   // decimals, a header line; columns 0-based.
@@ -97,7 +79,6 @@ class PipelineTest : public ::testing::Test {
   static std::string Number(double Value) { return FormatNumber(3, true, Value); }
 
   std::ostringstream Console;
-  fs::path FFolder;
   static std::unique_ptr<TUpdaterStartup> FStartup;
 };
 

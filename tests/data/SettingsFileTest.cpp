@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolderTest.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,31 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsFileTest : public ::testing::Test {
+class SettingsFileTest : public veltrana::testing::TTempFolderTest {
  protected:
-  void SetUp() override {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FFolder = fs::temp_directory_path() /
-              (std::string("veltrana-settings-") + Info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
-  }
-  void TearDown() override { fs::remove_all(FFolder); }
+  SettingsFileTest() : TTempFolderTest("veltrana-settings-") {}
 
-  std::string Path(const std::string& Name) const { return (FFolder / Name).string(); }
-
-  std::string WriteFile(const std::string& Name, const std::string& Text) const {
-    const std::string FileName = Path(Name);
-    std::ofstream(FileName, std::ios::binary) << Text;
-    return FileName;
-  }
-
-  static std::string ReadFile(const std::string& FileName) {
-    std::ifstream In(FileName, std::ios::binary);
-    std::ostringstream Text;
-    Text << In.rdbuf();
-    return Text.str();
-  }
 
   // A settings document with the given InputSettings and OutputSettings
   // elements.
@@ -49,7 +30,6 @@ class SettingsFileTest : public ::testing::Test {
                                "</OutputSettings></Settings>\n");
   }
 
-  fs::path FFolder;
 };
 
 // The desktop program's file for comma-delimited data with names on row 1,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolderTest.h"
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -45,27 +47,15 @@ TEST(SkerrowOptionTest, CollectsEveryParameterThatIsNotAnOption) {
 
 // The checks of a run, in process, each ending with its one message and
 // status 0. The conversions themselves are tested end to end.
-class SkerrowRunTest : public ::testing::Test {
+class SkerrowRunTest : public veltrana::testing::TTempFolderTest {
  protected:
+  SkerrowRunTest() : TTempFolderTest("veltrana-skerrow-") {}
   static void SetUpTestSuite() { FStartup = std::make_unique<TUpdaterStartup>(); }
   static void TearDownTestSuite() { FStartup.reset(); }
 
   void SetUp() override {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FFolder = fs::temp_directory_path() /
-              (std::string("veltrana-skerrow-") + Info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
+    TTempFolderTest::SetUp();
     Input = WriteFile("points.csv", "Name,E,N,H\r\nP1,400000,100000,50\r\n");
-  }
-  void TearDown() override { fs::remove_all(FFolder); }
-
-  std::string Path(const std::string& Name) const { return (FFolder / Name).string(); }
-
-  std::string WriteFile(const std::string& Name, const std::string& Text) const {
-    const std::string FileName = Path(Name);
-    std::ofstream(FileName, std::ios::binary) << Text;
-    return FileName;
   }
 
   std::string Settings(const std::string& Name, const std::string& InputKeys,
@@ -103,7 +93,6 @@ class SkerrowRunTest : public ::testing::Test {
       "--silent (-s):  Supress all command line output.\n";
   static constexpr const char* Missing = "Settings, Input and Output filenames are missing or incomplete.\n";
 
-  fs::path FFolder;
   std::string Input;
   std::unique_ptr<SkerrowApplication> Application;
   static std::unique_ptr<TUpdaterStartup> FStartup;

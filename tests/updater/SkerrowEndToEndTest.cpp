@@ -5,6 +5,8 @@
 // steps the pipeline performs per record, read with the same grid files.
 #include <gtest/gtest.h>
 
+#include "../support/TempFolderTest.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -36,8 +38,9 @@ struct TRunResult {
   std::string Err;
 };
 
-class SkerrowEndToEndTest : public ::testing::Test {
+class SkerrowEndToEndTest : public veltrana::testing::TTempFolderTest {
  protected:
+  SkerrowEndToEndTest() : TTempFolderTest("veltrana-e2e-") {}
   static void SetUpTestSuite() {
     FStartup = std::make_unique<TUpdaterStartup>();
     // skerrow runs with LC_ALL=C, so its numbers use ".".
@@ -45,29 +48,7 @@ class SkerrowEndToEndTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { FStartup.reset(); }
 
-  void SetUp() override {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FFolder = fs::temp_directory_path() /
-              (std::string("veltrana-e2e-") + Info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
-  }
-  void TearDown() override { fs::remove_all(FFolder); }
 
-  std::string Path(const std::string& Name) const { return (FFolder / Name).string(); }
-
-  std::string WriteFile(const std::string& Name, const std::string& Text) const {
-    const std::string FileName = Path(Name);
-    std::ofstream(FileName, std::ios::binary) << Text;
-    return FileName;
-  }
-
-  static std::string ReadFile(const std::string& FileName) {
-    std::ifstream In(FileName, std::ios::binary);
-    std::ostringstream Text;
-    Text << In.rdbuf();
-    return Text.str();
-  }
 
   static std::string Example(const std::string& Name) {
     return (fs::path(VELTRANA_SOURCE_DIR) / "examples" / Name).string();
@@ -130,7 +111,6 @@ class SkerrowEndToEndTest : public ::testing::Test {
   static constexpr const char* Banner =
       "skerrow - Veltrana OSGM02/TN02 to OSGM15/TN15 updater utility.\nVersion " VELTRANA_TEST_VERSION "\n\n";
 
-  fs::path FFolder;
   static std::unique_ptr<TUpdaterStartup> FStartup;
 };
 
