@@ -40,15 +40,10 @@ struct TShiftNode {
   float NorthShift = 0.0f;  // metres
 };
 
-// Packed as in the file (5 bytes): the Great Britain geoids hold 876,951
-// nodes each, and the padding of an aligned node would add 60 % to them.
-#pragma pack(push, 1)
 struct TGeoidNode {
   float Separation = 0.0f;  // geoid separation N, metres
   std::uint8_t DatumCode = 0;
 };
-#pragma pack(pop)
-static_assert(sizeof(TGeoidNode) == GeoidNodeSize);
 
 // A grid whose file never loaded is empty: origin 0, no rows, no columns.
 struct TShiftGrid {
