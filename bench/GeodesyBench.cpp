@@ -163,7 +163,7 @@ class TRatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& Runs) override {
     ConsoleReporter::ReportRuns(Runs);
     for (const Run& R : Runs)
-      if (R.iterations > 0) NsPerPoint[R.benchmark_name()] = R.GetAdjustedRealTime();
+      if (R.iterations > 0) NsPerPoint[R.benchmark_name()] = R.GetAdjustedCPUTime();
   }
   std::map<std::string, double> NsPerPoint;
 };
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   TRatioReporter Reporter;
   benchmark::RunSpecifiedBenchmarks(&Reporter);
-  std::printf("\nRatios (time per point):\n");
+  std::printf("\nRatios (CPU time per point):\n");
   PrintRatio(Reporter, "ConvertCoordinates UTM30N / proj_trans", "BM_ConvertGeodeticToUTM30N",
              "BM_ProjTransGeodeticToUTM30N", "target <= 1");
   PrintRatio(Reporter, "BNG 2015 forward / UTM30N baseline", "BM_ConvertGeodeticToBNG2015",
