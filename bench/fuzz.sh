@@ -34,20 +34,21 @@ for T in "${TARGETS[@]}"; do
   mkdir -p "$CORPUS" "$FINDINGS" "$(dirname "$LOG")"
   BEFORE=$(find "$FINDINGS" -type f | wc -l)
   read -r -a OPTIONS <<<"$(veltrana_fuzz_options "$T")"
+  STARTED=$(date +%s)
   set +e
   nice "$BUILD/fuzz/$T" "${OPTIONS[@]}" -max_total_time="$SECONDS_PER_TARGET" -print_final_stats=1 -timeout=20 \
     -artifact_prefix="$FINDINGS/" "$CORPUS" "$ROOT/tests/fuzz/corpus/$T" >"$LOG" 2>&1
   RC=$?
   set -e
+  ELAPSED=$(( $(date +%s) - STARTED ))
   EXECS=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$LOG" | grep -o '[0-9]*$' | tail -1)
   FINAL=$(grep -E '^#[0-9]+' "$LOG" | tail -1)
   COV=$(grep -o 'cov: [0-9]*' <<<"$FINAL" | grep -o '[0-9]*' || true)
   FT=$(grep -o 'ft: [0-9]*' <<<"$FINAL" | grep -o '[0-9]*' || true)
-  TIME=$(grep -o 'Done [0-9]* runs in [0-9]* second' "$LOG" | grep -o 'in [0-9]*' | grep -o '[0-9]*' || true)
   FOUND=$(( $(find "$FINDINGS" -type f | wc -l) - BEFORE ))
   [ "$RC" -ne 0 ] && [ "$FOUND" -eq 0 ] && FOUND="exit $RC"
   printf '%-24s execs %-10s cov %-6s ft %-7s seconds %-5s findings %s\n' \
-    "$T" "${EXECS:-?}" "${COV:-?}" "${FT:-?}" "${TIME:-$SECONDS_PER_TARGET}" "$FOUND"
+    "$T" "${EXECS:-?}" "${COV:-?}" "${FT:-?}" "$ELAPSED" "$FOUND"
   if [ "$RC" -ne 0 ]; then
     STATUS=1
     grep -E 'fuzz check failed|ERROR: |SUMMARY: |runtime error' "$LOG" | head -3 | sed 's/^/    /'
