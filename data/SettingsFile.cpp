@@ -185,7 +185,7 @@ class TSettingsWriter {
 };
 
 std::string SettingsDocument(const TSettingsFileValues& Values) {
-  std::string Out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Settings>\n";
+  std::string Out = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<") + RootName + ">\n";
   TSettingsWriter Writer(Out);
   Writer.BeginSection(InputSection);
   Writer.Setting("Format", Values.Format.value_or(dfDelimited) == dfFixed ? FixedText : DelimitedText);
@@ -209,7 +209,7 @@ std::string SettingsDocument(const TSettingsFileValues& Values) {
     Writer.Boolean("IncludeDatum", Values.IncludeDatum);
     Writer.EndSection(OutputSection);
   }
-  Out += "</Settings>\n";
+  Out += std::string("</") + RootName + ">\n";
   return Out;
 }
 
