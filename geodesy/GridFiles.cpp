@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -92,13 +93,14 @@ struct TFileCloser {
 };
 using TFilePointer = std::unique_ptr<std::FILE, TFileCloser>;
 
-// Reads the header and the node block of a grid file in two reads. Refuses a
-// file whose header is not plausible or whose size is not exactly the header
-// plus the declared node block, so no allocation exceeds the real file. The
-// size is taken from the opened file itself, not from its name.
-bool ReadGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader& Header,
-                  std::size_t& Count, TBytes& Block) {
-  TFilePointer File(std::fopen(FileName.c_str(), "rb"));
+// Opens a grid file and reads its header. Refuses a file whose header is not
+// plausible or whose size is not exactly the header plus the declared node
+// block, so no allocation exceeds the real file. The size is taken from the
+// opened file itself, not from its name. On success File is positioned on
+// the first node.
+bool OpenGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader& Header,
+                  std::size_t& Count, TFilePointer& File) {
+  File.reset(std::fopen(FileName.c_str(), "rb"));
   if (!File) return false;
   struct stat Status {};
   if (fstat(fileno(File.get()), &Status) != 0 || !S_ISREG(Status.st_mode)) return false;
@@ -109,11 +111,25 @@ bool ReadGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader
   if (std::fread(HeaderBytes, 1, GridHeaderSize, File.get()) != GridHeaderSize) return false;
   Header = DecodeHeader(HeaderBytes);
   if (!NodeCount(Header, NodeSize, Count)) return false;
-  const std::size_t BlockSize = Count * NodeSize;
-  if (FileSize - GridHeaderSize != BlockSize) return false;
+  return FileSize - GridHeaderSize == Count * NodeSize;
+}
 
-  Block.resize(BlockSize);
-  return std::fread(Block.data(), 1, BlockSize, File.get()) == BlockSize;
+// Nodes decoded per read: the file is read in blocks of this many nodes, so
+// no file-sized byte copy is held beside the decoded grid (a freed copy of
+// several MiB would stay in the process's heap for the rest of the run).
+constexpr std::size_t NodesPerRead = 8192;
+
+// Reads Nodes.size() nodes of NodeSize bytes from File, decoding each with
+// Decode(bytes, node). False when the file ends early or cannot be read.
+template <typename TNode, typename TDecode>
+bool ReadNodes(std::FILE* File, std::size_t NodeSize, std::vector<TNode>& Nodes, TDecode Decode) {
+  TBytes Block(NodesPerRead * NodeSize);
+  for (std::size_t First = 0; First < Nodes.size(); First += NodesPerRead) {
+    const std::size_t Count = std::min(NodesPerRead, Nodes.size() - First);
+    if (std::fread(Block.data(), NodeSize, Count, File) != Count) return false;
+    for (std::size_t I = 0; I < Count; ++I) Decode(Block.data() + I * NodeSize, Nodes[First + I]);
+  }
+  return true;
 }
 
 bool WriteGridFile(const std::string& FileName, const TGridHeader& Header, const TBytes& Block) {
@@ -183,6 +199,10 @@ bool CellIndex(double Offset, std::int32_t Count, std::int32_t& Index) {
   return true;
 }
 
+// Nodes both arrays of a geoid grid hold (they differ only in a grid put
+// together by hand).
+std::size_t HeldNodes(const TGeoidGrid& Grid) { return std::min(Grid.Separations.size(), Grid.DatumCodes.size()); }
+
 std::string GProgramDirectory;
 
 constexpr char DirectorySeparator = '/';
@@ -193,14 +213,14 @@ bool LoadShiftGrid(TShiftGrid& Grid, const std::string& FileName) {
   Grid = TShiftGrid{};
   TGridHeader Header;
   std::size_t Count = 0;
-  TBytes Block;
-  if (!ReadGridFile(FileName, ShiftNodeSize, Header, Count, Block)) return false;
+  TFilePointer File;
+  if (!OpenGridFile(FileName, ShiftNodeSize, Header, Count, File)) return false;
   std::vector<TShiftNode> Nodes(Count);
-  for (std::size_t I = 0; I < Count; ++I) {
-    const std::uint8_t* Node = Block.data() + I * ShiftNodeSize;
-    Nodes[I].EastShift = ReadFloat32(Node);
-    Nodes[I].NorthShift = ReadFloat32(Node + SecondFloatOffset);
-  }
+  const bool Read = ReadNodes(File.get(), ShiftNodeSize, Nodes, [](const std::uint8_t* Bytes, TShiftNode& Node) {
+    Node.EastShift = ReadFloat32(Bytes);
+    Node.NorthShift = ReadFloat32(Bytes + SecondFloatOffset);
+  });
+  if (!Read) return false;
   Grid.Header = Header;
   Grid.Nodes = std::move(Nodes);
   Grid.Loaded = true;
@@ -211,17 +231,23 @@ bool LoadGeoidGrid(TGeoidGrid& Grid, const std::string& FileName) {
   Grid = TGeoidGrid{};
   TGridHeader Header;
   std::size_t Count = 0;
-  TBytes Block;
-  if (!ReadGridFile(FileName, GeoidNodeSize, Header, Count, Block)) return false;
-  std::vector<TGeoidNode> Nodes(Count);
-  for (std::size_t I = 0; I < Count; ++I) {
-    const std::uint8_t* Node = Block.data() + I * GeoidNodeSize;
-    Nodes[I].Separation = ReadFloat32(Node);
-    Nodes[I].DatumCode = Node[DatumCodeOffset];
+  TFilePointer File;
+  if (!OpenGridFile(FileName, GeoidNodeSize, Header, Count, File)) return false;
+  TGeoidGrid Read;
+  Read.ResizeNodes(Count);
+  TBytes Block(NodesPerRead * GeoidNodeSize);
+  for (std::size_t First = 0; First < Count; First += NodesPerRead) {
+    const std::size_t Nodes = std::min(NodesPerRead, Count - First);
+    if (std::fread(Block.data(), GeoidNodeSize, Nodes, File.get()) != Nodes) return false;
+    for (std::size_t I = 0; I < Nodes; ++I) {
+      const std::uint8_t* Node = Block.data() + I * GeoidNodeSize;
+      Read.Separations[First + I] = ReadFloat32(Node);
+      Read.DatumCodes[First + I] = Node[DatumCodeOffset];
+    }
   }
-  Grid.Header = Header;
-  Grid.Nodes = std::move(Nodes);
-  Grid.Loaded = true;
+  Read.Header = Header;
+  Read.Loaded = true;
+  Grid = std::move(Read);
   return true;
 }
 
@@ -237,12 +263,13 @@ bool SaveShiftGrid(const TShiftGrid& Grid, const std::string& FileName) {
 }
 
 bool SaveGeoidGrid(const TGeoidGrid& Grid, const std::string& FileName) {
-  if (!MatchesHeader(Grid.Header, GeoidNodeSize, Grid.Nodes.size())) return false;
-  TBytes Block(Grid.Nodes.size() * GeoidNodeSize);
-  for (std::size_t I = 0; I < Grid.Nodes.size(); ++I) {
+  if (Grid.DatumCodes.size() != Grid.NodeCount() || !MatchesHeader(Grid.Header, GeoidNodeSize, Grid.NodeCount()))
+    return false;
+  TBytes Block(Grid.NodeCount() * GeoidNodeSize);
+  for (std::size_t I = 0; I < Grid.NodeCount(); ++I) {
     std::uint8_t* Node = Block.data() + I * GeoidNodeSize;
-    WriteFloat32(Node, Grid.Nodes[I].Separation);
-    Node[DatumCodeOffset] = Grid.Nodes[I].DatumCode;
+    WriteFloat32(Node, Grid.Separations[I]);
+    Node[DatumCodeOffset] = Grid.DatumCodes[I];
   }
   return WriteGridFile(FileName, Grid.Header, Block);
 }
@@ -276,22 +303,22 @@ T2DCoordinates InterpolateShift(const TShiftGrid& Grid, const TGridCell& Cell) {
 
 double InterpolateGeoid(const TGeoidGrid& Grid, const TGridCell& Cell) {
   TCellNodes N;
-  if (!CellNodes(Grid.Header, Grid.Nodes.size(), Cell, N)) return std::numeric_limits<double>::quiet_NaN();
-  const auto& G = Grid.Nodes;
-  return Bilinear(Cell, G[N.SW].Separation, G[N.SE].Separation, G[N.NE].Separation, G[N.NW].Separation);
+  if (!CellNodes(Grid.Header, HeldNodes(Grid), Cell, N)) return std::numeric_limits<double>::quiet_NaN();
+  const auto& G = Grid.Separations;
+  return Bilinear(Cell, G[N.SW], G[N.SE], G[N.NE], G[N.NW]);
 }
 
 TGeoidNode GeoidNode(const TGeoidGrid& Grid, std::int32_t Column, std::int32_t Row) {
   std::size_t Index = 0;
-  if (!NodeIndex(Grid.Header, Grid.Nodes.size(), Column, Row, Index)) return TGeoidNode{0.0f, vdNone};
-  return Grid.Nodes[Index];
+  if (!NodeIndex(Grid.Header, HeldNodes(Grid), Column, Row, Index)) return TGeoidNode{0.0f, vdNone};
+  return Grid.Node(Index);
 }
 
 TVerticalDatumCode CellDatum(const TGeoidGrid& Grid, const TGridCell& Cell) {
   TCellNodes N;
-  if (!CellNodes(Grid.Header, Grid.Nodes.size(), Cell, N)) return vdNone;
-  const std::uint8_t Codes[] = {Grid.Nodes[N.SW].DatumCode, Grid.Nodes[N.SE].DatumCode,
-                                Grid.Nodes[N.NE].DatumCode, Grid.Nodes[N.NW].DatumCode};
+  if (!CellNodes(Grid.Header, HeldNodes(Grid), Cell, N)) return vdNone;
+  const auto& G = Grid.DatumCodes;
+  const std::uint8_t Codes[] = {G[N.SW], G[N.SE], G[N.NE], G[N.NW]};
   // A code outside the datum table is as unusable as "outside the model".
   for (const std::uint8_t Code : Codes)
     if (Code == vdNone || Code >= VerticalDatumCount) return vdNone;
@@ -301,7 +328,7 @@ TVerticalDatumCode CellDatum(const TGeoidGrid& Grid, const TGridCell& Cell) {
   const bool East = Cell.FractionX >= NearestHalf;
   const bool North = Cell.FractionY >= NearestHalf;
   const std::size_t Nearest = North ? (East ? N.NE : N.NW) : (East ? N.SE : N.SW);
-  return static_cast<TVerticalDatumCode>(Grid.Nodes[Nearest].DatumCode);
+  return static_cast<TVerticalDatumCode>(G[Nearest]);
 }
 
 const std::string& ProgramDirectory() { return GProgramDirectory; }

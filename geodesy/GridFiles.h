@@ -50,12 +50,35 @@ struct TShiftGrid {
   TGridHeader Header;
   std::vector<TShiftNode> Nodes;  // Rows x Columns, empty until loaded
   bool Loaded = false;
+
+  std::size_t NodeCount() const { return Nodes.size(); }
 };
 
+// The nodes are held as two parallel arrays (5 bytes a node instead of a
+// padded 8: a grid stays in memory for the whole run). Node i of both arrays
+// is node i of the file.
 struct TGeoidGrid {
   TGridHeader Header;
-  std::vector<TGeoidNode> Nodes;  // Rows x Columns, empty until loaded
+  std::vector<float> Separations;         // Rows x Columns, empty until loaded
+  std::vector<std::uint8_t> DatumCodes;  // Rows x Columns, empty until loaded
   bool Loaded = false;
+
+  std::size_t NodeCount() const { return Separations.size(); }
+  // Index must be below NodeCount().
+  TGeoidNode Node(std::size_t Index) const { return {Separations[Index], DatumCodes[Index]}; }
+  void SetNode(std::size_t Index, const TGeoidNode& Value) {
+    Separations[Index] = Value.Separation;
+    DatumCodes[Index] = Value.DatumCode;
+  }
+  void AddNode(const TGeoidNode& Value) {
+    Separations.push_back(Value.Separation);
+    DatumCodes.push_back(Value.DatumCode);
+  }
+  // Count nodes (new ones: separation 0, code vdNone). Throws std::bad_alloc.
+  void ResizeNodes(std::size_t Count) {
+    Separations.resize(Count);
+    DatumCodes.resize(Count);
+  }
 };
 
 // The cell of a position: its south-west node and the fractions within it.
@@ -79,7 +102,7 @@ bool LoadShiftGrid(TShiftGrid& Grid, const std::string& FileName);
 bool LoadGeoidGrid(TGeoidGrid& Grid, const std::string& FileName);
 
 // Write a grid in the file format (for the grid tool). Returns false when the
-// file cannot be written or Nodes does not hold Rows x Columns entries.
+// file cannot be written or the grid does not hold Rows x Columns nodes.
 bool SaveShiftGrid(const TShiftGrid& Grid, const std::string& FileName);
 bool SaveGeoidGrid(const TGeoidGrid& Grid, const std::string& FileName);
 

@@ -149,7 +149,7 @@ void ProbeGeoid(const TGeoidGrid& Grid, const std::vector<double>& P) {
 
 template <typename TGrid>
 void CheckRefused(const TGrid& Grid) {
-  VELTRANA_FUZZ_CHECK(!Grid.Loaded && Grid.Nodes.empty() && Grid.Header.Rows == 0 && Grid.Header.Columns == 0 &&
+  VELTRANA_FUZZ_CHECK(!Grid.Loaded && Grid.NodeCount() == 0 && Grid.Header.Rows == 0 && Grid.Header.Columns == 0 &&
                           Grid.Header.OriginX == 0.0 && Grid.Header.OriginY == 0.0,
                       "a refused grid is not left empty");
 }
@@ -158,7 +158,7 @@ template <typename TGrid>
 void CheckLoaded(const TGrid& Grid, std::size_t FileSize, std::size_t NodeSize) {
   VELTRANA_FUZZ_CHECK(Grid.Loaded && Grid.Header.Rows > 0 && Grid.Header.Columns > 0, "loaded grid without nodes");
   const auto Count = static_cast<std::size_t>(Grid.Header.Rows) * static_cast<std::size_t>(Grid.Header.Columns);
-  VELTRANA_FUZZ_CHECK(Grid.Nodes.size() == Count, "node count does not match the header");
+  VELTRANA_FUZZ_CHECK(Grid.NodeCount() == Count, "node count does not match the header");
   VELTRANA_FUZZ_CHECK(FileSize == GridHeaderSize + Count * NodeSize, "accepted a file of the wrong size");
 }
 
@@ -190,9 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     VELTRANA_FUZZ_CHECK(SaveGeoidGrid(Grid, CopyName), "a loaded grid cannot be saved");
     TGeoidGrid Copy;
     VELTRANA_FUZZ_CHECK(LoadGeoidGrid(Copy, CopyName), "a saved grid does not load");
-    for (std::size_t I = 0; I < Grid.Nodes.size(); ++I)
-      VELTRANA_FUZZ_CHECK(SameBits(Copy.Nodes[I].Separation, Grid.Nodes[I].Separation) &&
-                              Copy.Nodes[I].DatumCode == Grid.Nodes[I].DatumCode,
+    for (std::size_t I = 0; I < Grid.NodeCount(); ++I)
+      VELTRANA_FUZZ_CHECK(SameBits(Copy.Separations[I], Grid.Separations[I]) &&
+                              Copy.DatumCodes[I] == Grid.DatumCodes[I],
                           "node " + std::to_string(I) + " changed in a save and reload");
   } else {
     TShiftGrid Grid;

@@ -169,7 +169,7 @@ TShiftGrid LoadShift(const char* Name) {
 
 std::map<int, std::size_t> CodeCounts(const TGeoidGrid& Grid) {
   std::map<int, std::size_t> Counts;
-  for (const TGeoidNode& Node : Grid.Nodes) ++Counts[Node.DatumCode];
+  for (const std::uint8_t Code : Grid.DatumCodes) ++Counts[Code];
   return Counts;
 }
 

@@ -89,7 +89,7 @@ void ExpectEmpty(const TGrid& Grid) {
   EXPECT_EQ(Grid.Header.Columns, 0);
   EXPECT_EQ(Grid.Header.OriginX, 0.0);
   EXPECT_EQ(Grid.Header.OriginY, 0.0);
-  EXPECT_TRUE(Grid.Nodes.empty());
+  EXPECT_EQ(Grid.NodeCount(), 0u);
 }
 
 TEST_F(GridFileTest, LoadsTheFileFormatAndSavesItByteForByte) {
@@ -102,7 +102,7 @@ TEST_F(GridFileTest, LoadsTheFileFormatAndSavesItByteForByte) {
   EXPECT_EQ(Geoid.Header.Rows, 2);
   EXPECT_EQ(Geoid.Header.Columns, 3);
   EXPECT_EQ(Geoid.Header.Reserved[31], 0xA0 + 31);
-  ASSERT_EQ(Geoid.Nodes.size(), 6u);
+  ASSERT_EQ(Geoid.NodeCount(), 6u);
   // Node (column 2, row 1) is node 2 + 1 x 3 = 5 of the block.
   EXPECT_EQ(GeoidNode(Geoid, 2, 1).Separation, 50.625f);
   EXPECT_EQ(GeoidNode(Geoid, 2, 1).DatumCode, 6);
@@ -180,11 +180,11 @@ TEST_F(GridFileTest, SaveRefusesNodesThatDoNotMatchTheHeader) {
   TGeoidGrid Geoid;
   Geoid.Header.Rows = 2;
   Geoid.Header.Columns = 3;
-  Geoid.Nodes.resize(5);
+  Geoid.ResizeNodes(5);
   EXPECT_FALSE(SaveGeoidGrid(Geoid, (Folder / "g.dat").string()));
   Geoid.Header.Rows = -2;
   Geoid.Header.Columns = -3;
-  Geoid.Nodes.resize(6);
+  Geoid.ResizeNodes(6);
   EXPECT_FALSE(SaveGeoidGrid(Geoid, (Folder / "g.dat").string()));
   TShiftGrid Shift;
   Shift.Header.Rows = 1;
@@ -265,7 +265,7 @@ TEST(LocateCellTest, FollowsTheTruncationRulesAndRefusesUnsafeInput) {
 TGeoidGrid GeoidGrid2x2(const float (&Separations)[4], const std::uint8_t (&Codes)[4]) {
   TGeoidGrid Grid;
   Grid.Header = Header(0.0, 0.0, 2, 2);
-  for (int I = 0; I < 4; ++I) Grid.Nodes.push_back({Separations[I], Codes[I]});
+  for (int I = 0; I < 4; ++I) Grid.AddNode({Separations[I], Codes[I]});
   return Grid;
 }
 

@@ -42,14 +42,14 @@ TFixture MakeFixture(double OriginX, double OriginY, int Columns, int Rows,
     for (int C = 0; C < Columns; ++C) {
       F.Shift.Nodes.push_back({static_cast<float>(ShiftE0 + ShiftEPerColumn * C),
                                static_cast<float>(ShiftN0 + ShiftNPerRow * R)});
-      F.Geoid.Nodes.push_back({static_cast<float>(Geoid0 + GeoidPerColumn * C), Code});
+      F.Geoid.AddNode({static_cast<float>(Geoid0 + GeoidPerColumn * C), Code});
     }
   F.Shift.Loaded = F.Geoid.Loaded = true;
   return F;
 }
 
 void SetCode(TGeoidGrid& G, int Column, int Row, TVerticalDatumCode Code) {
-  G.Nodes[static_cast<std::size_t>(Column + Row * G.Header.Columns)].DatumCode = Code;
+  G.DatumCodes[static_cast<std::size_t>(Column + Row * G.Header.Columns)] = Code;
 }
 
 // ETRS89 geodetic (radians) whose national-grid plane position is (X, Y).
@@ -201,7 +201,7 @@ struct TIrishFixture {
   TFixture NI = MakeFixture(IX, IY, 6, 6, vdBelfast);
   TFixture RoI = MakeFixture(IX, IY, 6, 6, vdMalinHead);
   TIrishFixture() {
-    for (auto& N : NI.Geoid.Nodes) N.Separation += 1.0f;
+    for (float& Separation : NI.Geoid.Separations) Separation += 1.0f;
   }
   TIrishGeoidGrids Grids() const { return {&NI.Geoid, &RoI.Geoid}; }
 };

@@ -75,7 +75,7 @@ TEST_F(RealGridsTest, NodeGivesItsShiftsAndRevisionsDifferByTheGrids) {
     R[I] = S.ConvertFromGlobal(Geo);
     EXPECT_NEAR(R[I].X - Plane.X, S.ShiftGrid->Nodes[Node].EastShift, 1e-6);
     EXPECT_NEAR(R[I].Y - Plane.Y, S.ShiftGrid->Nodes[Node].NorthShift, 1e-6);
-    EXPECT_NEAR(100.0 - R[I].Z, S.GeoidGrid->Nodes[Node].Separation, 1e-6);
+    EXPECT_NEAR(100.0 - R[I].Z, S.GeoidGrid->Separations[Node], 1e-6);
     // The inverse returns the ETRS89 point within the 0.1 mm stopping rule.
     const TCoordinates Back = S.ConvertToGlobal(R[I]);
     EXPECT_NEAR(Back.X, Geo.X, 2e-11);

@@ -64,12 +64,13 @@ TEST(ResampleTest, NodesOnWholeKilometresTakeTheGraticuleValueAndCode) {
   // The extent's corners lie off the curved graticule, and every node off it
   // carries code 0 and separation 0.
   std::size_t Outside = 0;
-  for (const TGeoidNode& Node : Grid.Nodes) {
+  for (std::size_t I = 0; I < Grid.NodeCount(); ++I) {
+    const TGeoidNode Node = Grid.Node(I);
     EXPECT_TRUE(Node.DatumCode == vdMalinHead || (Node.DatumCode == vdNone && Node.Separation == 0.0f));
     Outside += Node.DatumCode == vdNone;
   }
   EXPECT_GT(Outside, 0u);
-  EXPECT_LT(Outside, Grid.Nodes.size() / 4);
+  EXPECT_LT(Outside, Grid.NodeCount() / 4);
 }
 
 TEST(ResampleTest, ErrorMeasureSeesSmoothAndSharpGraticules) {

@@ -29,8 +29,8 @@ TEST(GBModelTest, ReadsNodesInAnyOrderIntoBothGrids) {
   // Line "3,2000,0,91.000,-82.520,54.127,1" is node (2, 0).
   EXPECT_NEAR(Shift.Nodes[2].EastShift, 91.000, Float32Tolerance);
   EXPECT_NEAR(Shift.Nodes[2].NorthShift, -82.520, Float32Tolerance);
-  EXPECT_NEAR(Geoid.Nodes[2].Separation, 54.127, Float32Tolerance);
-  EXPECT_EQ(Geoid.Nodes[2].DatumCode, vdOrdnanceDatumNewlyn);
+  EXPECT_NEAR(Geoid.Separations[2], 54.127, Float32Tolerance);
+  EXPECT_EQ(Geoid.DatumCodes[2], vdOrdnanceDatumNewlyn);
   // Line "5,1000,1000,91.250,-83.020,53.127,16" is node (1, 1).
   EXPECT_NEAR(Shift.Nodes[4].EastShift, 91.250, Float32Tolerance);
   EXPECT_EQ(GeoidNode(Geoid, 1, 1).DatumCode, vdOutside);
@@ -69,7 +69,7 @@ TEST(GBModelTest, RefusesInconsistentLinesNamingFileAndLine) {
     EXPECT_FALSE(S.Ok);
     EXPECT_NE(S.Message.find(C.Expected), std::string::npos) << S.Message;
     EXPECT_TRUE(Shift.Nodes.empty());  // untouched on refusal
-    EXPECT_TRUE(Geoid.Nodes.empty());
+    EXPECT_EQ(Geoid.NodeCount(), 0u);
   }
   TShiftGrid Shift;
   TGeoidGrid Geoid;
@@ -184,7 +184,7 @@ TEST(GridGeoidModelTest, RefusesLinesOffTheLayoutNamingFileAndLine) {
     const TParseStatus S = ParseGridGeoidModel(C.Text, "r.txt", C.Expected, G);
     EXPECT_FALSE(S.Ok);
     EXPECT_NE(S.Message.find(C.Message), std::string::npos) << S.Message;
-    EXPECT_TRUE(G.Nodes.empty());
+    EXPECT_EQ(G.NodeCount(), 0u);
   }
   TGeoidGrid G;
   EXPECT_TRUE(ParseGridGeoidModel(Rows, "r.txt", vdMalinHead, G).Ok);

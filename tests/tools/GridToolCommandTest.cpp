@@ -97,8 +97,8 @@ TEST_F(GridToolCommandTest, BuildsBothGreatBritainGridsFromOneModelFile) {
   const std::size_t I = 530 + 701 * 180;  // node (530, 180), Point_ID 126711
   EXPECT_EQ(Shift.Nodes[I].EastShift, static_cast<float>((I % 1000) / 8.0));
   EXPECT_EQ(Shift.Nodes[I].NorthShift, static_cast<float>(-static_cast<double>(I % 500) / 4.0));
-  EXPECT_EQ(Geoid.Nodes[I].Separation, static_cast<float>(40 + (I % 7) / 2.0));
-  EXPECT_EQ(Geoid.Nodes[I].DatumCode, I % 3 == 0 ? 15 : 1);
+  EXPECT_EQ(Geoid.Separations[I], static_cast<float>(40 + (I % 7) / 2.0));
+  EXPECT_EQ(Geoid.DatumCodes[I], I % 3 == 0 ? 15 : 1);
 }
 
 TEST_F(GridToolCommandTest, ResamplesAGraticuleAndReportsTheError) {

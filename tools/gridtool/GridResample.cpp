@@ -103,7 +103,7 @@ TGridHeader ProjectedExtent(const TGraticule& G, const TTransverseMercator& Proj
 TGeoidGrid ResampleGraticule(const TGraticule& G, TVerticalDatumCode Datum, const TTransverseMercator& Projection) {
   TGeoidGrid Grid;
   Grid.Header = ProjectedExtent(G, Projection);
-  Grid.Nodes.resize(static_cast<std::size_t>(Grid.Header.Rows) * static_cast<std::size_t>(Grid.Header.Columns));
+  Grid.ResizeNodes(static_cast<std::size_t>(Grid.Header.Rows) * static_cast<std::size_t>(Grid.Header.Columns));
   for (std::int32_t Row = 0; Row < Grid.Header.Rows; ++Row) {
     for (std::int32_t Column = 0; Column < Grid.Header.Columns; ++Column) {
       const TLatLon P = PlaneToLatLon(Grid.Header.OriginX + GridSpacing * Column,
@@ -111,7 +111,7 @@ TGeoidGrid ResampleGraticule(const TGraticule& G, TVerticalDatumCode Datum, cons
       double Value = 0.0;
       TGeoidNode Node{0.0f, vdNone};
       if (GraticuleValue(G, P.Latitude, P.Longitude, Value)) Node = {static_cast<float>(Value), Datum};
-      Grid.Nodes[static_cast<std::size_t>(Column) + static_cast<std::size_t>(Row) * Grid.Header.Columns] = Node;
+      Grid.SetNode(static_cast<std::size_t>(Column) + static_cast<std::size_t>(Row) * Grid.Header.Columns, Node);
     }
   }
   return Grid;

@@ -266,7 +266,7 @@ TParseStatus ParseGBModel(std::string_view Text, const std::string& FileName, co
   S.Header = MakeHeader(0.0, 0.0, Layout.Columns, Layout.Rows);
   G.Header = S.Header;
   S.Nodes.resize(static_cast<std::size_t>(Count));
-  G.Nodes.resize(static_cast<std::size_t>(Count));
+  G.ResizeNodes(static_cast<std::size_t>(Count));
   std::vector<std::size_t> FirstLine(static_cast<std::size_t>(Count), 0);
 
   std::array<std::string_view, gfCount> Fields;
@@ -299,7 +299,7 @@ TParseStatus ParseGBModel(std::string_view Text, const std::string& FileName, co
     First = L;
     S.Nodes[static_cast<std::size_t>(Index)] = {static_cast<float>(Values[gfEShift]),
                                                 static_cast<float>(Values[gfNShift])};
-    G.Nodes[static_cast<std::size_t>(Index)] = {static_cast<float>(Values[gfHeightShift]), Code};
+    G.SetNode(static_cast<std::size_t>(Index), {static_cast<float>(Values[gfHeightShift]), Code});
   }
   for (std::size_t I = 0; I < FirstLine.size(); ++I)
     if (FirstLine[I] == 0)
@@ -368,7 +368,7 @@ TParseStatus ParseGridGeoidModel(std::string_view Text, const std::string& FileN
                                  TVerticalDatumCode ExpectedDatum, TGeoidGrid& Out) {
   TLineReader Reader(Text);
   std::string_view Line;
-  std::vector<TGeoidNode> Nodes;
+  TGeoidGrid Nodes;  // the header is set once the layout is known
   double OriginX = 0.0;
   double OriginY = 0.0;
   std::int64_t Columns = 0;  // known once the northing first changes
@@ -381,7 +381,7 @@ TParseStatus ParseGridGeoidModel(std::string_view Text, const std::string& FileN
                                     Fields, Values);
         !S.Ok)
       return S;
-    const auto Index = static_cast<std::int64_t>(Nodes.size());
+    const auto Index = static_cast<std::int64_t>(Nodes.NodeCount());
     if (Index >= MaxNodes) return Refuse(FileName, L, "too many nodes");
     std::int64_t ID = 0;
     if (TParseStatus S = ReadIntegerField(FileName, L, Fields[efID], "id", ID); !S.Ok) return S;
@@ -409,20 +409,18 @@ TParseStatus ParseGridGeoidModel(std::string_view Text, const std::string& FileN
     if (ExpectedDatum != vdNone && Code != vdNone && Code != ExpectedDatum)
       return Refuse(FileName, L, "flag " + std::to_string(Code) + " where only 0 or " +
                                      std::to_string(static_cast<int>(ExpectedDatum)) + " are expected");
-    Nodes.push_back({static_cast<float>(Values[efSeparation]), Code});
+    Nodes.AddNode({static_cast<float>(Values[efSeparation]), Code});
   }
-  const auto Count = static_cast<std::int64_t>(Nodes.size());
+  const auto Count = static_cast<std::int64_t>(Nodes.NodeCount());
   if (Columns == 0) Columns = Count;
   if (Columns < 2 || Count / Columns < 2)
     return Refuse(FileName, Reader.LineNumber(), "a grid needs at least two rows and two columns of nodes");
   if (Count % Columns != 0)
     return Refuse(FileName, Reader.LineNumber(), "last row holds " + std::to_string(Count % Columns) +
                                                      " nodes, expected " + std::to_string(Columns));
-  TGeoidGrid G;
-  G.Header = MakeHeader(OriginX, OriginY, static_cast<std::int32_t>(Columns),
-                        static_cast<std::int32_t>(Count / Columns));
-  G.Nodes = std::move(Nodes);
-  Out = std::move(G);
+  Nodes.Header = MakeHeader(OriginX, OriginY, static_cast<std::int32_t>(Columns),
+                            static_cast<std::int32_t>(Count / Columns));
+  Out = std::move(Nodes);
   return {};
 }
 
