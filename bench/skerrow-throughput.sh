@@ -34,21 +34,36 @@ cat > "$WORK/points.set" <<'SET'
 SET
 
 size=$(stat -c %s "$WORK/points.csv")
-/usr/bin/time -v "$BIN/skerrow" --silent "$WORK/points.set" "$WORK/points.csv" "$WORK/out.csv" \
-  2> "$WORK/time.txt"
-wall=$(grep "Elapsed (wall clock)" "$WORK/time.txt" | awk '{print $NF}' | awk -F: '{ if (NF==3) print $1*3600+$2*60+$3; else print $1*60+$2 }')
-peak=$(grep "Maximum resident set size" "$WORK/time.txt" | awk '{print $NF}')
-printf 'skerrow: %d records in %.2f s = %.0f records/s; peak memory %.1f MiB = %.2f x the input (%.1f MiB)\n' \
-  "$records" "$wall" "$(echo "$records / $wall" | bc -l)" "$(echo "$peak / 1024" | bc -l)" \
+RUNS=${RUNS:-3}
+# The best of RUNS runs of each program: the machine is shared, and the
+# fastest run is the one least disturbed by others.
+best_wall=""
+best_peak=0
+for _ in $(seq "$RUNS"); do
+  /usr/bin/time -v "$BIN/skerrow" --silent "$WORK/points.set" "$WORK/points.csv" "$WORK/out.csv" \
+    2> "$WORK/time.txt"
+  wall=$(grep "Elapsed (wall clock)" "$WORK/time.txt" | awk '{print $NF}' | awk -F: '{ if (NF==3) print $1*3600+$2*60+$3; else print $1*60+$2 }')
+  peak=$(grep "Maximum resident set size" "$WORK/time.txt" | awk '{print $NF}')
+  if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" -eq 1 ]; then best_wall=$wall; fi
+  if [ "$peak" -gt "$best_peak" ]; then best_peak=$peak; fi
+done
+wall=$best_wall
+peak=$best_peak
+printf 'skerrow: %d records in %.2f s (best of %d) = %.0f records/s; peak memory %.1f MiB (highest of the runs) = %.2f x the input (%.1f MiB)\n' \
+  "$records" "$wall" "$RUNS" "$(echo "$records / $wall" | bc -l)" "$(echo "$peak / 1024" | bc -l)" \
   "$(echo "$peak * 1024 / $size" | bc -l)" "$(echo "$size / 1048576" | bc -l)"
 
 if command -v cs2cs >/dev/null 2>&1; then
   "$BIN/bench_make_points" "$COUNT" --lonlat > "$WORK/lonlat.txt"
-  start=$(date +%s.%N)
-  cs2cs -f %.3f +proj=longlat +ellps=GRS80 +to +proj=utm +zone=30 +ellps=GRS80 \
-    "$WORK/lonlat.txt" > /dev/null
-  end=$(date +%s.%N)
-  ref=$(echo "$end - $start" | bc -l)
-  printf 'reference cs2cs ETRS89 -> UTM 30N: %d points in %.2f s; skerrow is %.1f x faster\n' \
-    "$COUNT" "$ref" "$(echo "$ref / $wall" | bc -l)"
+  ref=""
+  for _ in $(seq "$RUNS"); do
+    start=$(date +%s.%N)
+    cs2cs -f %.3f +proj=longlat +ellps=GRS80 +to +proj=utm +zone=30 +ellps=GRS80 \
+      "$WORK/lonlat.txt" > /dev/null
+    end=$(date +%s.%N)
+    run=$(echo "$end - $start" | bc -l)
+    if [ -z "$ref" ] || [ "$(echo "$run < $ref" | bc -l)" -eq 1 ]; then ref=$run; fi
+  done
+  printf 'reference cs2cs ETRS89 -> UTM 30N: %d points in %.2f s (best of %d); skerrow is %.1f x faster\n' \
+    "$COUNT" "$ref" "$RUNS" "$(echo "$ref / $wall" | bc -l)"
 fi

@@ -420,20 +420,24 @@ std::int32_t TDataStream::CountFields(std::size_t Line) const {
 
 // ---- Splitting a line ----------------------------------------------------------
 
-// Sets FieldStarts and FieldLengths from the delimited line at LineStart.
-// Every position stays at or before the text end, whose byte is NUL (a line
-// and field end), so the unbounded scans below stop there at the latest.
-void TDataStream::SplitDelimited(std::size_t LineStart) {
+// Sets Starts and Lengths (FieldCount entries) from the delimited line at
+// LineStart. Every position stays at or before the text end, whose byte is
+// NUL (a line and field end), so the unbounded scans below stop there at the
+// latest.
+void TDataStream::SplitDelimited(std::size_t LineStart, std::vector<std::int32_t>& Starts,
+                                 std::vector<std::int32_t>& Lengths) const {
   const auto* Text = reinterpret_cast<const unsigned char*>(FBuffer.data());
   const auto& FieldEnd = FFieldEndChars.Members;
   const auto Quote = static_cast<unsigned char>(FTextDelimiter);
   const auto Terminator = static_cast<unsigned char>(FFieldTerminator);
   const std::size_t End = FTextEnd;
+  Starts.resize(FFieldStarts.size());
+  Lengths.resize(FFieldStarts.size());
   std::size_t P = LineStart;
-  for (std::size_t I = 0; I < FFieldStarts.size(); ++I) {
+  for (std::size_t I = 0; I < Starts.size(); ++I) {
     if (IsLineEnd(Text[P])) {
-      FFieldStarts[I] = 0;
-      FFieldLengths[I] = 0;
+      Starts[I] = 0;
+      Lengths[I] = 0;
       continue;
     }
     const std::size_t F = P;
@@ -449,8 +453,8 @@ void TDataStream::SplitDelimited(std::size_t LineStart) {
     } else {
       while (!FieldEnd[Text[P]]) ++P;
     }
-    FFieldStarts[I] = Saturate(static_cast<std::int64_t>(F - LineStart) + 1);
-    FFieldLengths[I] = Saturate(static_cast<std::int64_t>(P - F));
+    Starts[I] = Saturate(static_cast<std::int64_t>(F - LineStart) + 1);
+    Lengths[I] = Saturate(static_cast<std::int64_t>(P - F));
     while (!FieldEnd[Text[P]]) ++P;  // drops anything after a closing quote
     if (FConsecutiveDelimiters) {
       while (P < End && Text[P] == Terminator) ++P;
@@ -460,23 +464,68 @@ void TDataStream::SplitDelimited(std::size_t LineStart) {
   }
 }
 
-void TDataStream::ParseLine(std::size_t Line, std::vector<std::string>& Values) {
-  const std::size_t LineStart = FLineStarts[Line];
-  if (FFormat == dfDelimited) SplitDelimited(LineStart);
+// The field values of the line at LineStart cut at Starts / Lengths.
+void TDataStream::SliceFields(std::size_t LineStart, const std::vector<std::int32_t>& Starts,
+                              const std::vector<std::int32_t>& Lengths, std::vector<std::string>& Values) const {
   const auto* Text = reinterpret_cast<const unsigned char*>(FBuffer.data());
   const auto Quote = static_cast<unsigned char>(FTextDelimiter);
   const auto Start = static_cast<std::int64_t>(LineStart);
   const auto TextEnd = static_cast<std::int64_t>(FTextEnd);
-  Values.resize(FFieldStarts.size());
-  for (std::size_t I = 0; I < FFieldStarts.size(); ++I) {
+  Values.resize(Starts.size());
+  for (std::size_t I = 0; I < Starts.size(); ++I) {
     // Columns below 1 do not exist and the text end bounds every slice.
-    const std::int64_t From = std::max(Start, Start + FFieldStarts[I] - 1);
-    const std::int64_t To = std::min(TextEnd, Start + FFieldStarts[I] - 1 + FFieldLengths[I]);
-    if (FFieldLengths[I] <= 0 || From >= To) {
+    const std::int64_t From = std::max(Start, Start + Starts[I] - 1);
+    const std::int64_t To = std::min(TextEnd, Start + Starts[I] - 1 + Lengths[I]);
+    if (Lengths[I] <= 0 || From >= To) {
       Values[I].clear();
       continue;
     }
     TrimAndDequote(Text + From, Text + To, Quote, Values[I]);
+  }
+}
+
+void TDataStream::ParseLine(std::size_t Line, std::vector<std::string>& Values) {
+  const std::size_t LineStart = FLineStarts[Line];
+  if (FFormat == dfDelimited) SplitDelimited(LineStart, FFieldStarts, FFieldLengths);
+  SliceFields(LineStart, FFieldStarts, FFieldLengths, Values);
+}
+
+bool TDataStream::PlainRecordText(std::int32_t Record, std::string_view& Text) const {
+  const auto Terminator = static_cast<unsigned char>(FFieldTerminator);
+  if (FFormat != dfDelimited || FTextDelimiter != Nul || Terminator <= LowestTextByte) return false;
+  const std::int64_t Line = static_cast<std::int64_t>(FFirstRow) + Record;
+  if (Record < 0 || Record >= FRecordCount || !IsLine(Line)) return false;
+  const auto* Bytes = reinterpret_cast<const unsigned char*>(FBuffer.data());
+  const std::size_t Start = FLineStarts[static_cast<std::size_t>(Line)];
+  const std::size_t End = FindLineEnd(Bytes, Start, FTextEnd);
+  if (End == Start || Bytes[Start] <= LowestTextByte || Bytes[End - 1] <= LowestTextByte) return false;
+  std::int64_t Terminators = 0;
+  for (std::size_t P = Start; P < End; ++P) {
+    if (Bytes[P] != Terminator) continue;
+    ++Terminators;
+    // The bytes around a terminator are the ends of two fields.
+    if ((P > Start && Bytes[P - 1] <= LowestTextByte) || (P + 1 < End && Bytes[P + 1] <= LowestTextByte))
+      return false;
+    if (FConsecutiveDelimiters && P + 1 < End && Bytes[P + 1] == Terminator) return false;
+  }
+  // A terminator may end the line: its empty last field is one of the count.
+  if (Terminators + 1 != FFieldCount || FFieldStarts.size() != static_cast<std::size_t>(FFieldCount)) return false;
+  Text = std::string_view(FBuffer.data() + Start, End - Start);
+  return true;
+}
+
+void TDataStream::SplitRecord(std::int32_t Record, TRecordSplit& Split) const {
+  const std::int64_t Line = static_cast<std::int64_t>(FFirstRow) + Record;
+  if (Record < 0 || Record >= FRecordCount || !IsLine(Line)) {
+    Split.Values.clear();
+    return;
+  }
+  const std::size_t LineStart = FLineStarts[static_cast<std::size_t>(Line)];
+  if (FFormat == dfDelimited) {
+    SplitDelimited(LineStart, Split.Starts, Split.Lengths);
+    SliceFields(LineStart, Split.Starts, Split.Lengths, Split.Values);
+  } else {
+    SliceFields(LineStart, FFieldStarts, FFieldLengths, Split.Values);
   }
 }
 

@@ -23,8 +23,10 @@
 // rows. The one exception: text that begins with line-end bytes has an empty
 // line 0. A line holding only spaces is not empty.
 //
-// Threads: a stream is used by one thread at a time; it has no shared state
-// and no locks. Progress events run synchronously inside the load.
+// Threads: a stream is changed by one thread at a time; it has no shared state
+// and no locks. The const members may run on several threads at once while
+// nobody changes the stream (SplitRecord exists for that). Progress events
+// run synchronously inside the load.
 #pragma once
 
 #include <array>
@@ -34,6 +36,7 @@
 #include <istream>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veltrana {
@@ -44,6 +47,15 @@ enum TDataFormat {
 };
 
 class TDataStream;
+
+// A record split by TDataStream::SplitRecord: the field values and, in the
+// delimited layout, the byte columns found for them. The caller owns it, so
+// the lists are reused from record to record.
+struct TRecordSplit {
+  std::vector<std::string> Values;
+  std::vector<std::int32_t> Starts;
+  std::vector<std::int32_t> Lengths;
+};
 
 // Percent is 0 to 100. Called synchronously from inside LoadFromStream.
 using TProgressEvent = std::function<void(TDataStream& Sender, std::int32_t Percent)>;
@@ -164,6 +176,21 @@ class TDataStream {
   std::string NamesLine(char Delimiter, char Quote) const;
   // FieldName of every field joined with CR LF (no trailing line end).
   std::string NamesList() const;
+  // The values SetRecordIndex(Record) would put in CurrentFields, into Split,
+  // for 0 <= Record < RecordCount (Values emptied for any other Record),
+  // without moving the stream: RecordIndex, CurrentFields, FieldStarts and
+  // FieldLengths stay as they are. Several threads may split records at once
+  // while no thread changes the stream. Throws only std::bad_alloc.
+  void SplitRecord(std::int32_t Record, TRecordSplit& Split) const;
+  // The line of Record (0 <= Record < RecordCount, line end excluded) when
+  // joining its split values with FieldTerminator gives back exactly those
+  // bytes, so a writer may copy the line instead of splitting it. True only
+  // in the delimited layout with no TextDelimiter, a FieldTerminator above
+  // 32, a line of exactly FieldCount fields, no field starting or ending with
+  // a byte of 32 or less, and no run of terminators when they count as one.
+  // False otherwise (Text then untouched). Const and thread-safe like
+  // SplitRecord.
+  bool PlainRecordText(std::int32_t Record, std::string_view& Text) const;
   // Positions on Record (as SetRecordIndex, so out-of-range records clamp and
   // set BOF or EOF), then returns a copy of FieldValue(Field).
   // Throws std::out_of_range for a negative Field, before moving.
@@ -276,7 +303,10 @@ class TDataStream {
   bool IsLine(std::int64_t Line) const;
   std::int32_t CountFields(std::size_t Line) const;
   void ParseLine(std::size_t Line, std::vector<std::string>& Values);
-  void SplitDelimited(std::size_t LineStart);
+  void SplitDelimited(std::size_t LineStart, std::vector<std::int32_t>& Starts,
+                      std::vector<std::int32_t>& Lengths) const;
+  void SliceFields(std::size_t LineStart, const std::vector<std::int32_t>& Starts,
+                   const std::vector<std::int32_t>& Lengths, std::vector<std::string>& Values) const;
   void CheckFieldIndex(std::int32_t Index) const;
 
   std::vector<char> FBuffer;

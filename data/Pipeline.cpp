@@ -1,6 +1,9 @@
 #include "Pipeline.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <memory>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
@@ -9,6 +12,7 @@
 
 #include "CoordinateText.h"
 #include "VerticalDatums.h"
+#include "Workers.h"
 
 namespace veltrana {
 
@@ -48,11 +52,20 @@ class TOutputFile {
 
   std::string& Buffer() { return FBuffer; }
 
-  // Ends the current line; writes the buffer once it holds a block.
-  void EndLine() {
-    FBuffer += LineEnd;
+  // Marks the buffer's text as whole lines; writes it once it holds a block.
+  void EndBlock() {
     FCompleteSize = FBuffer.size();
     if (FBuffer.size() >= OutputBlockSize) Flush();
+  }
+
+  // Appends whole lines, gathering small pieces into blocks.
+  void Write(std::string_view Lines) {
+    if (FBuffer.empty() && Lines.size() >= OutputBlockSize) {
+      WriteBytes(Lines);
+      return;
+    }
+    FBuffer += Lines;
+    EndBlock();
   }
 
   // Drops the bytes of a line that was not ended.
@@ -78,6 +91,11 @@ class TOutputFile {
   }
 
  private:
+  void WriteBytes(std::string_view Bytes) {
+    const bool Written = std::fwrite(Bytes.data(), 1, Bytes.size(), FFile) == Bytes.size();
+    if (!Written) throw std::runtime_error("Cannot write output file " + FFileName + ": " + ErrorText(errno));
+  }
+
   std::string FFileName;
   std::string FBuffer;
   std::size_t FCompleteSize = 0;  // bytes of FBuffer that form whole lines
@@ -107,12 +125,11 @@ void AppendField(std::string& Out, std::string_view Text, const TSettingsInfo& S
   AppendQuoted(Out, Text, Settings.TextDelimiter);
 }
 
-// The current record's fields as the stream holds them, re-quoted.
-void AppendRecord(std::string& Out, const TDataStream& Stream, const TSettingsInfo& Settings) {
-  const std::int32_t Count = Stream.FieldCount();
-  for (std::int32_t Field = 0; Field < Count; ++Field) {
+// A record's fields as the stream split them, re-quoted.
+void AppendRecord(std::string& Out, const TRecordSplit& Split, const TSettingsInfo& Settings) {
+  for (std::size_t Field = 0; Field < Split.Values.size(); ++Field) {
     if (Field > 0) Out += Settings.FieldTerminator;
-    AppendQuoted(Out, Stream.FieldValue(Field), Settings.TextDelimiter);
+    AppendQuoted(Out, Split.Values[Field], Settings.TextDelimiter);
   }
 }
 
@@ -168,14 +185,23 @@ bool LoadInput(TDataStream& Stream, const TSettingsInfo& Settings, const std::st
   return true;
 }
 
-// Reads the point of the current record; false when a coordinate field does
-// not read as a number.
-bool ReadPoint(const TDataStream& Stream, const TSettingsInfo& Settings, TCoordinateType Type,
+// Field Index of a split record as TDataStream::FieldValue gives it: "" past
+// the last field; a negative index throws std::out_of_range.
+const std::string& SplitField(const TRecordSplit& Split, std::int32_t Index) {
+  static const std::string Empty;
+  if (Index < 0) throw std::out_of_range("Field index " + std::to_string(Index) + " is negative");
+  return static_cast<std::size_t>(Index) < Split.Values.size() ? Split.Values[static_cast<std::size_t>(Index)]
+                                                                 : Empty;
+}
+
+// Reads the point of a split record; false when a coordinate field does not
+// read as a number.
+bool ReadPoint(const TRecordSplit& Split, const TSettingsInfo& Settings, TCoordinateType Type,
                TCoordinates& Point) {
   Point = TCoordinates();
-  if (!ParseCoordinate(Stream.FieldValue(Settings.XColumn), Point.X, Type, 0)) return false;
-  if (!ParseCoordinate(Stream.FieldValue(Settings.YColumn), Point.Y, Type, 1)) return false;
-  if (Settings.ZColumn != -1 && !ParseCoordinate(Stream.FieldValue(Settings.ZColumn), Point.Z, Type, 2)) {
+  if (!ParseCoordinate(SplitField(Split, Settings.XColumn), Point.X, Type, 0)) return false;
+  if (!ParseCoordinate(SplitField(Split, Settings.YColumn), Point.Y, Type, 1)) return false;
+  if (Settings.ZColumn != -1 && !ParseCoordinate(SplitField(Split, Settings.ZColumn), Point.Z, Type, 2)) {
     return false;
   }
   return true;
@@ -200,21 +226,59 @@ TOutputItem ConvertPoint(const TCoordinates& Point, TCoordinateSystem& Input, TC
   return {Result, Output.LastVerticalDatum};
 }
 
-void ConvertRecords(TDataStream& Stream, const TSettingsInfo& Settings, TCoordinateSystem& Input,
-                    TCoordinateSystem& Output, TOutputData& Data, TProgressHandler& Handler) {
+// Records per worker below which the pipeline stays on the calling thread.
+constexpr std::int64_t MinRecordsPerWorker = 16384;
+// Records a worker converts between two updates of the shared progress count
+// (the count only tells the calling thread how far the workers are).
+constexpr std::int32_t ProgressBlock = 1024;
+
+// The records [First, Last) of worker Worker of Workers, in record order.
+struct TRecordRange {
+  std::int32_t First = 0;
+  std::int32_t Last = 0;
+};
+
+TRecordRange WorkerRange(std::int32_t Count, int Worker, int Workers) {
+  const auto Share = [&](int W) { return static_cast<std::int32_t>(std::int64_t{Count} * W / Workers); };
+  return {Share(Worker), Share(Worker + 1)};
+}
+
+// Reads and converts every record's point into Data, each worker a
+// contiguous range of records on its own copies of the two systems, while
+// the calling thread reports progress. Records that do not read stay
+// NullCoordinates with vdNone.
+void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, const TCoordinateSystem& Input,
+                    const TCoordinateSystem& Output, TOutputData& Data, TProgressHandler& Handler) {
   const std::int32_t Count = Stream.RecordCount();
   Handler.BeginTransform(Count);
   Data.Resize(static_cast<std::size_t>(Count));
-  // Re-split the first record under the layout applied after loading.
-  Stream.SetRecordIndex(-1);
-  TCoordinates Point;
-  for (std::int32_t Record = 0; Record < Count; ++Record) {
-    Stream.SetRecordIndex(Record);
-    if (ReadPoint(Stream, Settings, Input.CoordinateType, Point)) {
-      Data.Set(static_cast<std::size_t>(Record), ConvertPoint(Point, Input, Output));
-    }
-    Handler.TransformStep(Record);
-  }
+  const int Workers = WorkerCount(Count, MinRecordsPerWorker);
+  std::atomic<std::int32_t> Converted{0};
+  std::int32_t Reported = 0;
+  // Every record gets its step in index order, so the dots are those of a
+  // record-by-record run whatever the number of workers.
+  const auto Report = [&] {
+    for (const std::int32_t Done = Converted.load(); Reported < Done; ++Reported) Handler.TransformStep(Reported);
+  };
+  RunWorkers(
+      Workers,
+      [&](int Worker, const std::atomic<bool>& Stop) {
+        const std::unique_ptr<TCoordinateSystem> In = Input.Clone();
+        const std::unique_ptr<TCoordinateSystem> Out = Output.Clone();
+        const TRecordRange Range = WorkerRange(Count, Worker, Workers);
+        TRecordSplit Split;
+        TCoordinates Point;
+        for (std::int32_t Block = Range.First; Block < Range.Last && !Stop; Block += ProgressBlock) {
+          const std::int32_t BlockEnd = std::min(Range.Last, Block + ProgressBlock);
+          for (std::int32_t Record = Block; Record < BlockEnd; ++Record) {
+            Stream.SplitRecord(Record, Split);
+            if (ReadPoint(Split, Settings, In->CoordinateType, Point))
+              Data.Set(static_cast<std::size_t>(Record), ConvertPoint(Point, *In, *Out));
+          }
+          Converted += BlockEnd - Block;
+        }
+      },
+      Report);
   Handler.EndTransform();
 }
 
@@ -237,33 +301,73 @@ double ComponentValue(const TCoordinates& Coordinates, int Component) {
   }
 }
 
-void WriteOutput(TDataStream& Stream, const TSettingsInfo& Settings, const TCoordinateSystem& Output,
+// Records per chunk of output text made by one worker.
+constexpr std::int32_t RecordsPerChunk = 4096;
+
+void AppendHeader(std::string& Line, const TDataStream& Stream, const TSettingsInfo& Settings,
+                  const TCoordinateSystem& Output, int Components) {
+  Line += Stream.NamesLine(Settings.FieldTerminator, Settings.TextDelimiter);
+  const std::string* Names[] = {&Settings.OutputXName, &Settings.OutputYName, &Settings.OutputZName};
+  for (int Position = 0; Position < Components; ++Position) {
+    AppendField(Line, *Names[AxisComponent(Position, Output.AxisOrder)], Settings);
+  }
+  if (Settings.IncludeDatum) AppendField(Line, DatumName, Settings);
+  Line += LineEnd;
+}
+
+// The output lines of records [First, Last) appended to Text.
+void AppendRecords(std::string& Text, std::int32_t First, std::int32_t Last, const TDataStream& Stream,
+                   const TSettingsInfo& Settings, const TCoordinateSystem& Output, int Components,
+                   const TOutputData& Data) {
+  // The line itself when re-quoting its split fields would give it back.
+  const bool MayCopy = Settings.TextDelimiter == '\0' && Settings.FieldTerminator == Stream.FieldTerminator();
+  TRecordSplit Split;
+  std::string_view Plain;
+  for (std::int32_t Record = First; Record < Last; ++Record) {
+    if (MayCopy && Stream.PlainRecordText(Record, Plain)) {
+      Text += Plain;
+    } else {
+      Stream.SplitRecord(Record, Split);
+      AppendRecord(Text, Split, Settings);
+    }
+    const TOutputItem Item = Data[static_cast<std::size_t>(Record)];
+    for (int Position = 0; Position < Components; ++Position) {
+      const int Component = AxisComponent(Position, Output.AxisOrder);
+      AppendNumber(Text, ComponentValue(Item.Coordinates, Component), Component, Settings);
+    }
+    if (Settings.IncludeDatum) AppendField(Text, DatumAbbreviation(Item.DatumCode), Settings);
+    Text += LineEnd;
+  }
+}
+
+// Writes the header and every record's line: chunks of records are made on
+// worker threads and written in order by the calling thread, which reports
+// progress per record written.
+void WriteOutput(const TDataStream& Stream, const TSettingsInfo& Settings, const TCoordinateSystem& Output,
                  const TOutputData& Data, TOutputFile& File, TProgressHandler& Handler) {
   const bool WithZ = Settings.ZColumn != -1 || Output.CoordinateType == ctCartesian;
   const int Components = WithZ ? 3 : 2;
-  std::string& Line = File.Buffer();
   if (Settings.OutputNameRow) {
-    Line += Stream.NamesLine(Settings.FieldTerminator, Settings.TextDelimiter);
-    const std::string* Names[] = {&Settings.OutputXName, &Settings.OutputYName, &Settings.OutputZName};
-    for (int Position = 0; Position < Components; ++Position) {
-      AppendField(Line, *Names[AxisComponent(Position, Output.AxisOrder)], Settings);
-    }
-    if (Settings.IncludeDatum) AppendField(Line, DatumName, Settings);
-    File.EndLine();
+    AppendHeader(File.Buffer(), Stream, Settings, Output, Components);
+    File.EndBlock();
   }
   const std::int32_t Count = Stream.RecordCount();
-  for (std::int32_t Record = 0; Record < Count; ++Record) {
-    Stream.SetRecordIndex(Record);
-    const TOutputItem Item = Data[static_cast<std::size_t>(Record)];
-    AppendRecord(Line, Stream, Settings);
-    for (int Position = 0; Position < Components; ++Position) {
-      const int Component = AxisComponent(Position, Output.AxisOrder);
-      AppendNumber(Line, ComponentValue(Item.Coordinates, Component), Component, Settings);
-    }
-    if (Settings.IncludeDatum) AppendField(Line, DatumAbbreviation(Item.DatumCode), Settings);
-    File.EndLine();
-    Handler.SaveStep(Record);
-  }
+  const std::int64_t Chunks = (std::int64_t{Count} + RecordsPerChunk - 1) / RecordsPerChunk;
+  const auto ChunkRange = [Count](std::int64_t Chunk) {
+    const auto First = static_cast<std::int32_t>(Chunk * RecordsPerChunk);
+    return TRecordRange{First, static_cast<std::int32_t>(std::min<std::int64_t>(Count, First + std::int64_t{RecordsPerChunk}))};
+  };
+  RunOrderedChunks(
+      WorkerCount(Count, MinRecordsPerWorker), Chunks,
+      [&](std::int64_t Chunk, std::string& Text) {
+        const TRecordRange Range = ChunkRange(Chunk);
+        AppendRecords(Text, Range.First, Range.Last, Stream, Settings, Output, Components, Data);
+      },
+      [&](std::int64_t Chunk, const std::string& Text) {
+        File.Write(Text);
+        const TRecordRange Range = ChunkRange(Chunk);
+        for (std::int32_t Record = Range.First; Record < Range.Last; ++Record) Handler.SaveStep(Record);
+      });
 }
 
 }  // namespace

@@ -4,10 +4,14 @@
 // written that repeats each input record and appends the converted
 // coordinates (and, on request, the vertical datum of the height).
 //
-// Shared state: the conversion uses the process-wide registered systems and
-// changes their PreferredVerticalDatum and LastVerticalDatum; nothing else
-// may convert with them while ConvertFile runs. Numbers are written with the
+// Shared state: the conversion sets the PreferredVerticalDatum of two
+// process-wide registered systems and converts on copies of them (Clone),
+// so their LastVerticalDatum is left alone. Numbers are written with the
 // process-wide decimal separator (NumberText.h).
+//
+// Threads: large files are read, converted and formatted by a few worker
+// threads (Workers.h); console output and the output file are written by the
+// calling thread only, and the results do not depend on the thread count.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +50,8 @@ class TOutputData {
   std::size_t Size() const { return FCoordinates.size(); }
   // Element Index (< Size()) by value.
   TOutputItem operator[](std::size_t Index) const { return {FCoordinates[Index], FDatumCodes[Index]}; }
+  const TCoordinates& CoordinatesAt(std::size_t Index) const { return FCoordinates[Index]; }
+  // Threads may set different elements at once.
   void Set(std::size_t Index, const TOutputItem& Item) {
     FCoordinates[Index] = Item.Coordinates;
     FDatumCodes[Index] = Item.DatumCode;

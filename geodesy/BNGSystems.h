@@ -55,6 +55,7 @@ class TBNGCoordinateSystem : public TCoordinateSystem {
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override;
   // ETRS89 geodetic -> BNG; NullCoordinates (vdNone) outside Bounds or grids.
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override;
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TBNGCoordinateSystem>(*this); }
 
   const TGeoidGrid* GeoidGrid = nullptr;
   const TShiftGrid* ShiftGrid = nullptr;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,10 @@ class TCoordinateSystem : public TCoordinateSystemFields {
   virtual TCoordinates ConvertToGlobal(const TCoordinates& Local) = 0;
   // Global -> local; NullCoordinates when the point cannot be converted.
   virtual TCoordinates ConvertFromGlobal(const TCoordinates& Global) = 0;
+  // A copy of the system for conversions on another thread: the same fields,
+  // sharing the read-only grids and projections. Conversions on the copy
+  // write only the copy's LastVerticalDatum. Throws only std::bad_alloc.
+  virtual std::unique_ptr<TCoordinateSystem> Clone() const = 0;
 
   // The axis-name constant of the CoordinateType (not of the axis order).
   const TAxisNames& AxisNames() const;

@@ -16,6 +16,7 @@ class TETRS89CoordinateSystemGC : public TCoordinateSystem {
  public:
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override { return Local; }
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override { return Global; }
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TETRS89CoordinateSystemGC>(*this); }
 };
 
 // ETRS89 geodetic (4937): hands coordinates over unchanged; presents
@@ -24,6 +25,7 @@ class TETRS89CoordinateSystemGD : public TCoordinateSystem {
  public:
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override { return Local; }
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override { return Global; }
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TETRS89CoordinateSystemGD>(*this); }
 };
 
 // ETRS89 / UTM zone: exchanges global Cartesian coordinates and converts
@@ -40,6 +42,7 @@ class TETRS89CoordinateSystemUTM : public TCoordinateSystem {
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override;
   // ETRS89 Cartesian -> (E, N, h); NullCoordinates outside the band.
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override;
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TETRS89CoordinateSystemUTM>(*this); }
 
   const TTransverseMercator* Projection = nullptr;
 };

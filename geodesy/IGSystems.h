@@ -54,6 +54,7 @@ class TIGCoordinateSystem : public TCoordinateSystem {
             const TTransverseMercator* AIGProjection, const TTransverseMercator* AITMProjection);
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override;
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override;
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TIGCoordinateSystem>(*this); }
 
   int GeoidRevision = 0;
   TIrishGeoidGrids Grids;

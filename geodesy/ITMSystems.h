@@ -77,6 +77,7 @@ class TITMCoordinateSystem : public TCoordinateSystem {
             const TTransverseMercator* AProjection);
   TCoordinates ConvertToGlobal(const TCoordinates& Local) override;
   TCoordinates ConvertFromGlobal(const TCoordinates& Global) override;
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TITMCoordinateSystem>(*this); }
 
   int GeoidRevision = 0;  // 0: 2002 grids, 1: 2015 grids
   TIrishGeoidGrids Grids;

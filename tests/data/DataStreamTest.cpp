@@ -829,3 +829,56 @@ TEST(DataStreamRobustness, ArbitraryBytesAndLayouts) {
     for (std::int32_t L = 0; L < S.LineCount(); ++L) ASSERT_GT(S.LineLength(L), 0);
   }
 }
+
+// SplitRecord gives what positioning gives, without moving the stream; and
+// PlainRecordText hands out a line exactly when joining its split fields
+// with the terminator reproduces it (the pipeline then copies the line).
+TEST(DataStreamConcurrentReading, SplitAndPlainTextAgreeWithPositioning) {
+  struct TCase {
+    const char* Name;
+    const char* Text;
+    TLayout Layout;
+  };
+  const TCase Cases[] = {
+      {"plain", "a,b,c\n1,2,3\nx,,z\n,,\n", {}},
+      {"trailing terminator", "a,b,c\n1,2,\n", {}},
+      {"spaces around fields", "a,b,c\n 1,2 ,3\n1, 2,3\n1,2,3 \n", {}},
+      {"spaces inside fields", "a,b,c\nNew Town,2,3\n", {}},
+      {"fewer and more fields", "a,b,c\n1,2\n1,2,3,4\n", {}},
+      {"consecutive terminators", "a b c\n1  2 3\n1 2 3\n", {' ', true}},
+      {"tab terminator", "a\tb\tc\n1\t2\t3\n1\t\t3\n", {'\t'}},
+      {"quoted", "a,b,c\n\"1,5\",2,3\n1,2,3\n", {',', false, '"'}},
+      {"CR LF and last line without end", "a;b\r\n1;2\r\n3;4", {';'}},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TDataStream S;
+    LoadWith(S, C.Text, C.Layout);
+    const TRows Expected = Records(S);
+    const std::int32_t Positioned = S.RecordIndex();
+    TRecordSplit Split;
+    for (std::int32_t R = 0; R < S.RecordCount(); ++R) {
+      S.SplitRecord(R, Split);
+      EXPECT_EQ(Split.Values, Expected[static_cast<std::size_t>(R)]) << "record " << R;
+      std::string_view Plain;
+      std::string Joined;
+      for (std::size_t F = 0; F < Split.Values.size(); ++F) Joined += (F > 0 ? std::string(1, C.Layout.Terminator) : "") + Split.Values[F];
+      const std::int64_t Line = S.FirstRow() + R;
+      std::string Raw(S.Memory() + S.LineStarts()[static_cast<std::size_t>(Line)],
+                      static_cast<std::size_t>(S.LineLength(static_cast<std::int32_t>(Line))));
+      while (!Raw.empty() && (Raw.back() == '\n' || Raw.back() == '\r' || Raw.back() == '\0')) Raw.pop_back();
+      if (S.PlainRecordText(R, Plain)) {
+        EXPECT_EQ(Plain, Raw) << "record " << R;
+        EXPECT_EQ(Joined, Raw) << "record " << R;
+      } else {
+        // Refused lines are those a copy would change, or quoted layouts.
+        EXPECT_TRUE(Joined != Raw || C.Layout.Quote != '\0' || C.Layout.Terminator <= ' ') << "record " << R;
+      }
+    }
+    EXPECT_EQ(S.RecordIndex(), Positioned);  // the stream did not move
+    S.SplitRecord(S.RecordCount(), Split);
+    EXPECT_TRUE(Split.Values.empty());
+    S.SplitRecord(-1, Split);
+    EXPECT_TRUE(Split.Values.empty());
+  }
+}

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -213,6 +214,50 @@ TEST_F(PipelineTest, WritesLargeOutputsCompletely) {
     ++Count;
   }
   EXPECT_EQ(Count, Records);
+}
+
+// A file large enough for several workers comes out as a record-by-record
+// run would write it: lines in order, copied lines and re-joined ones,
+// failed points, and the 19 dots of each stage (one per 5 percent).
+TEST_F(PipelineTest, LargeFilesComeOutAsARecordByRecordRun) {
+  constexpr int Records = 70000;
+  std::string Text = "Name,Long,Lat,H\n";
+  std::vector<std::string> Expected;
+  for (int I = 0; I < Records; ++I) {
+    const double Long = (I % 360) - 179.5;
+    const double Lat = (I % 170) - 84.75;
+    const std::string L = FormatNumber(2, false, Long), B = FormatNumber(2, false, Lat);
+    const std::string H = std::to_string(I % 1000);
+    const std::string Name = "P" + std::to_string(I);
+    if (I % 11 == 0) {
+      Text += Name + "," + L + ",x," + H + "\n";  // does not read: a failed point
+      Expected.push_back(Name + "," + L + ",x," + H + ",0.000,0.000,0.000");
+      continue;
+    }
+    // Every seventh line has blanks around a field: written re-joined.
+    Text += I % 7 == 0 ? Name + ", " + L + " ," + B + "," + H + "\n" : Name + "," + L + "," + B + "," + H + "\n";
+    const TCoordinates P = Reference(4937, 4936, {Long, Lat, static_cast<double>(I % 1000)});
+    Expected.push_back(Name + "," + L + "," + B + "," + H + "," + Number(P.X) + "," + Number(P.Y) + "," +
+                       Number(P.Z));
+  }
+  TSettingsInfo S = Settings(4937, 4936, 1, 2, 3);
+  S.OutputNameRow = false;
+  const std::string Out = Convert(S, Text, "points.txt", true);
+  std::istringstream Lines(Out);
+  std::string Line;
+  std::size_t Count = 0;
+  while (std::getline(Lines, Line)) {
+    if (Count >= Expected.size() || Line != Expected[Count] + "\r") {
+      ADD_FAILURE() << "line " << Count << ": " << Line;
+      break;
+    }
+    ++Count;
+  }
+  EXPECT_EQ(Count, Expected.size());
+  const std::string Dots(19, '.');
+  EXPECT_NE(Console.str().find("Transforming Data." + Dots + "\nTransforming Finished\n"), std::string::npos)
+      << Console.str();
+  EXPECT_NE(Console.str().find("Saveing Data." + Dots + "\nSaveing Finished\n"), std::string::npos);
 }
 
 // Without a PreferredDatum the systems take Malin Head, the Irish systems'

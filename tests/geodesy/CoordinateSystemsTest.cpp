@@ -1,5 +1,6 @@
 // The registry and ConvertCoordinates, with the ETRS89 and UTM systems as the
 // programs register them.
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -26,6 +27,7 @@ class TFaultySystem : public TCoordinateSystem {
     return NullCoordinates;
   }
   TCoordinates ConvertFromGlobal(const TCoordinates& G) override { return G; }
+  std::unique_ptr<TCoordinateSystem> Clone() const override { return std::make_unique<TFaultySystem>(*this); }
   TMode Mode;
 };
 
