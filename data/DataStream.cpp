@@ -497,7 +497,9 @@ bool TDataStream::PlainRecordText(std::int32_t Record, std::string_view& Text) c
   if (Record < 0 || Record >= FRecordCount || !IsLine(Line)) return false;
   const auto* Bytes = reinterpret_cast<const unsigned char*>(FBuffer.data());
   const std::size_t Start = FLineStarts[static_cast<std::size_t>(Line)];
-  const std::size_t End = FindLineEnd(Bytes, Start, FTextEnd);
+  // A line runs up to the next line's start less the line-end bytes between.
+  std::size_t End = FLineStarts[static_cast<std::size_t>(Line) + 1];
+  while (End > Start && IsLineEnd(Bytes[End - 1])) --End;
   if (End == Start || Bytes[Start] <= LowestTextByte || Bytes[End - 1] <= LowestTextByte) return false;
   std::int64_t Terminators = 0;
   for (std::size_t P = Start; P < End; ++P) {

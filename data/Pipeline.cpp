@@ -28,6 +28,8 @@ constexpr const char* LineEnd = "\r\n";
 constexpr const char* DatumName = "Datum";
 // Output is gathered up to this many bytes before each write.
 constexpr std::size_t OutputBlockSize = std::size_t{1} << 20;
+// Text pieces at least this large are written without being gathered.
+constexpr std::size_t DirectWriteSize = std::size_t{64} << 10;
 // Room for the line that crosses the block size, so the buffer rarely grows.
 constexpr std::size_t OutputBlockSlack = std::size_t{64} << 10;
 
@@ -58,9 +60,11 @@ class TOutputFile {
     if (FBuffer.size() >= OutputBlockSize) Flush();
   }
 
-  // Appends whole lines, gathering small pieces into blocks.
+  // Appends whole lines; pieces of at least DirectWriteSize bytes go to the
+  // file at once (after what is gathered), smaller ones are gathered first.
   void Write(std::string_view Lines) {
-    if (FBuffer.empty() && Lines.size() >= OutputBlockSize) {
+    if (Lines.size() >= DirectWriteSize) {
+      Flush();
       WriteBytes(Lines);
       return;
     }
@@ -185,23 +189,38 @@ bool LoadInput(TDataStream& Stream, const TSettingsInfo& Settings, const std::st
   return true;
 }
 
-// Field Index of a split record as TDataStream::FieldValue gives it: "" past
-// the last field; a negative index throws std::out_of_range.
-const std::string& SplitField(const TRecordSplit& Split, std::int32_t Index) {
-  static const std::string Empty;
-  if (Index < 0) throw std::out_of_range("Field index " + std::to_string(Index) + " is negative");
-  return static_cast<std::size_t>(Index) < Split.Values.size() ? Split.Values[static_cast<std::size_t>(Index)]
-                                                                 : Empty;
+// A record's field values as views: the pieces between terminators of a
+// plain line (TDataStream::PlainRecordText), or the values of a split.
+using TFieldViews = std::vector<std::string_view>;
+
+void PlainLineFields(std::string_view Line, char Terminator, TFieldViews& Fields) {
+  Fields.clear();
+  for (std::size_t Next = Line.find(Terminator); Next != std::string_view::npos; Next = Line.find(Terminator)) {
+    Fields.push_back(Line.substr(0, Next));
+    Line.remove_prefix(Next + 1);
+  }
+  Fields.push_back(Line);
 }
 
-// Reads the point of a split record; false when a coordinate field does not
-// read as a number.
-bool ReadPoint(const TRecordSplit& Split, const TSettingsInfo& Settings, TCoordinateType Type,
-               TCoordinates& Point) {
+void SplitFields(const TRecordSplit& Split, TFieldViews& Fields) {
+  Fields.assign(Split.Values.begin(), Split.Values.end());
+}
+
+// Field Index as TDataStream::FieldValue gives it: "" past the last field; a
+// negative index throws std::out_of_range.
+std::string_view FieldAt(const TFieldViews& Fields, std::int32_t Index) {
+  if (Index < 0) throw std::out_of_range("Field index " + std::to_string(Index) + " is negative");
+  return static_cast<std::size_t>(Index) < Fields.size() ? Fields[static_cast<std::size_t>(Index)]
+                                                           : std::string_view();
+}
+
+// Reads the point of a record's fields; false when a coordinate field does
+// not read as a number.
+bool ReadPoint(const TFieldViews& Fields, const TSettingsInfo& Settings, TCoordinateType Type, TCoordinates& Point) {
   Point = TCoordinates();
-  if (!ParseCoordinate(SplitField(Split, Settings.XColumn), Point.X, Type, 0)) return false;
-  if (!ParseCoordinate(SplitField(Split, Settings.YColumn), Point.Y, Type, 1)) return false;
-  if (Settings.ZColumn != -1 && !ParseCoordinate(SplitField(Split, Settings.ZColumn), Point.Z, Type, 2)) {
+  if (!ParseCoordinate(FieldAt(Fields, Settings.XColumn), Point.X, Type, 0)) return false;
+  if (!ParseCoordinate(FieldAt(Fields, Settings.YColumn), Point.Y, Type, 1)) return false;
+  if (Settings.ZColumn != -1 && !ParseCoordinate(FieldAt(Fields, Settings.ZColumn), Point.Z, Type, 2)) {
     return false;
   }
   return true;
@@ -267,12 +286,20 @@ void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, co
         const std::unique_ptr<TCoordinateSystem> Out = Output.Clone();
         const TRecordRange Range = WorkerRange(Count, Worker, Workers);
         TRecordSplit Split;
+        TFieldViews Fields;
+        std::string_view Plain;
         TCoordinates Point;
         for (std::int32_t Block = Range.First; Block < Range.Last && !Stop; Block += ProgressBlock) {
           const std::int32_t BlockEnd = std::min(Range.Last, Block + ProgressBlock);
           for (std::int32_t Record = Block; Record < BlockEnd; ++Record) {
-            Stream.SplitRecord(Record, Split);
-            if (ReadPoint(Split, Settings, In->CoordinateType, Point))
+            // A plain line is cut at its terminators in place; others are split.
+            if (Stream.PlainRecordText(Record, Plain)) {
+              PlainLineFields(Plain, Stream.FieldTerminator(), Fields);
+            } else {
+              Stream.SplitRecord(Record, Split);
+              SplitFields(Split, Fields);
+            }
+            if (ReadPoint(Fields, Settings, In->CoordinateType, Point))
               Data.Set(static_cast<std::size_t>(Record), ConvertPoint(Point, *In, *Out));
           }
           Converted += BlockEnd - Block;
@@ -282,8 +309,15 @@ void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, co
   Handler.EndTransform();
 }
 
-void AppendNumber(std::string& Out, double Value, int Component, const TSettingsInfo& Settings) {
+// A converted value as an output field; written in place when no quoting
+// applies (the common case, so no text is built per number).
+void AppendValue(std::string& Out, double Value, int Component, const TSettingsInfo& Settings) {
   const std::int32_t Decimals = Component == 2 ? Settings.ZDecimals : Settings.XYDecimals;
+  if (Settings.TextDelimiter == '\0') {
+    Out += Settings.FieldTerminator;
+    AppendNumber(Out, Decimals, Settings.PadDecimals, Value);
+    return;
+  }
   AppendField(Out, FormatNumber(Decimals, Settings.PadDecimals, Value), Settings);
 }
 
@@ -333,7 +367,7 @@ void AppendRecords(std::string& Text, std::int32_t First, std::int32_t Last, con
     const TOutputItem Item = Data[static_cast<std::size_t>(Record)];
     for (int Position = 0; Position < Components; ++Position) {
       const int Component = AxisComponent(Position, Output.AxisOrder);
-      AppendNumber(Text, ComponentValue(Item.Coordinates, Component), Component, Settings);
+      AppendValue(Text, ComponentValue(Item.Coordinates, Component), Component, Settings);
     }
     if (Settings.IncludeDatum) AppendField(Text, DatumAbbreviation(Item.DatumCode), Settings);
     Text += LineEnd;

@@ -447,22 +447,28 @@ TAngleParts SplitAngle(bool DecimalMinutes, double Angle) {
   return Parts;
 }
 
-std::string FormatNumber(int Decimals, bool PadZeros, double Value) {
+void AppendNumber(std::string& Out, int Decimals, bool PadZeros, double Value) {
   const char Mark = DecimalMark();
-  std::string Text;
+  const std::size_t Start = Out.size();
   if (Decimals < 0 || !(std::fabs(Value) < MaxFixedMagnitude)) {
     // Rounding toward zero in the last digit keeps the text readable.
     if (std::isfinite(Value) && std::fabs(Value) > MaxGeneralMagnitude)
       Value = std::copysign(MaxGeneralMagnitude, Value);
-    Text = GeneralText(Value, Mark);
+    Out += GeneralText(Value, Mark);
   } else {
     if (Decimals > MaxDecimals) Decimals = MaxDecimals;
-    AppendFixed(Text, Value, Decimals, Mark);
+    AppendFixed(Out, Value, Decimals, Mark);
     if (!PadZeros && Decimals > 0) {
-      DropTrailingZeros(Text, Text.size() - static_cast<std::size_t>(Decimals) - 1);
+      DropTrailingZeros(Out, Out.size() - static_cast<std::size_t>(Decimals) - 1);
     }
   }
-  if (!Text.empty() && Text.front() == '-' && ShowsZero(Text, Mark)) Text.erase(0, 1);
+  if (Out.size() > Start && Out[Start] == '-' && ShowsZero(std::string_view(Out).substr(Start), Mark))
+    Out.erase(Start, 1);
+}
+
+std::string FormatNumber(int Decimals, bool PadZeros, double Value) {
+  std::string Text;
+  AppendNumber(Text, Decimals, PadZeros, Value);
   return Text;
 }
 

@@ -103,6 +103,8 @@ TAngleParts SplitAngle(bool DecimalMinutes, double Angle);
 // beyond the double range, is written as that value. A text that shows
 // zero has no "-". Non-finite values give "nan", "inf" or "-inf". Never fails.
 std::string FormatNumber(int Decimals, bool PadZeros, double Value);
+// FormatNumber's text appended to Out (no temporary string).
+void AppendNumber(std::string& Out, int Decimals, bool PadZeros, double Value);
 
 // FormatNumber followed directly (no blank) by Units.
 std::string FormatNumberUnits(std::string_view Units, int Decimals, bool PadZeros, double Value);
