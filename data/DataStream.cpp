@@ -502,8 +502,10 @@ bool TDataStream::PlainRecordText(std::int32_t Record, std::string_view& Text) c
   while (End > Start && IsLineEnd(Bytes[End - 1])) --End;
   if (End == Start || Bytes[Start] <= LowestTextByte || Bytes[End - 1] <= LowestTextByte) return false;
   std::int64_t Terminators = 0;
-  for (std::size_t P = Start; P < End; ++P) {
-    if (Bytes[P] != Terminator) continue;
+  for (std::size_t P = Start;; ++P) {
+    const void* Found = std::memchr(Bytes + P, Terminator, End - P);
+    if (Found == nullptr) break;
+    P = static_cast<std::size_t>(static_cast<const unsigned char*>(Found) - Bytes);
     ++Terminators;
     // The bytes around a terminator are the ends of two fields.
     if ((P > Start && Bytes[P - 1] <= LowestTextByte) || (P + 1 < End && Bytes[P + 1] <= LowestTextByte))

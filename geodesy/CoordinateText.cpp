@@ -2,6 +2,7 @@
 
 #include "NumberText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -287,6 +288,15 @@ bool IsExponentAt(std::string_view Text, std::size_t At, char Mark) {
 bool ReadProjected(std::string_view Text, double& Value, int Component) {
   const char Letter = ProjectedLetters[static_cast<std::size_t>(Component)];
   const char Mark = DecimalMark();
+  // Without letters there is nothing to upper-case or remove: the common
+  // plain number is read in place.
+  if (std::none_of(Text.begin(), Text.end(), [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); })) {
+    const std::string_view Plain = Trim(Text);
+    double Number = 0.0;
+    if (Plain.empty() || !ReadMetric(Plain, Number) || Number < 0.0) return false;
+    Value = Number;
+    return true;
+  }
   std::string Upper;
   Upper.reserve(Text.size());
   for (std::size_t I = 0; I < Text.size(); ++I) {

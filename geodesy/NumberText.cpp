@@ -1,8 +1,10 @@
 #include "NumberText.h"
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -52,6 +54,44 @@ void InitializeNumberFormat() {
   GNumberFormat = Format;
 }
 
+namespace {
+
+// Powers of ten that are exact doubles (10^22 is the largest).
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int MaxExactPower = 22;
+constexpr std::uint64_t MaxExactInteger = std::uint64_t{1} << 53;
+
+// Reads digits with at most one DecimalMark (no sign, no exponent) when the
+// digits form an integer of at most 2^53 and at most 22 of them follow the
+// mark: the value is then that integer divided by an exact power of ten, and
+// the one correctly rounded division gives the correctly rounded value, the
+// same double as the general reader. False for any other text (the caller
+// then uses the general reader).
+bool ReadShortDecimal(std::string_view Text, char DecimalMark, double& Value) {
+  std::uint64_t Digits = 0;
+  int Decimals = 0;
+  bool Mark = false;
+  bool AnyDigit = false;
+  for (const char C : Text) {
+    if (C >= '0' && C <= '9') {
+      Digits = Digits * 10 + static_cast<std::uint64_t>(C - '0');
+      if (Digits > MaxExactInteger) return false;
+      AnyDigit = true;
+      if (Mark && ++Decimals > MaxExactPower) return false;
+    } else if (C == DecimalMark && !Mark) {
+      Mark = true;
+    } else {
+      return false;
+    }
+  }
+  if (!AnyDigit) return false;
+  Value = static_cast<double>(Digits) / ExactPowersOfTen[Decimals];
+  return true;
+}
+
+}  // namespace
+
 bool ReadNumber(std::string_view Text, double& Value, char DecimalMark) {
   Text = TrimBlanks(Text);
   if (Text.empty() || Text.size() > MaxNumberLength) return false;
@@ -64,6 +104,10 @@ bool ReadNumber(std::string_view Text, double& Value, char DecimalMark) {
   // take a second "-").
   if (Text.empty() || !((Text.front() >= '0' && Text.front() <= '9') || Text.front() == DecimalMark))
     return false;
+  if (double Short = 0.0; ReadShortDecimal(Text, DecimalMark, Short)) {
+    Value = Negative ? -Short : Short;
+    return true;
+  }
   if (DecimalMark == '.') {
     // No mark to translate: from_chars reads the text in place. It also takes
     // "inf", "nan" and a second sign, which the checks after it refuse.
@@ -107,16 +151,81 @@ bool ReadNumber(std::string_view Text, double& Value) {
   return ReadNumber(Text, Value, F.DecimalSeparator);
 }
 
+namespace {
+
+#ifdef __SIZEOF_INT128__
+__extension__ using TUInt128 = unsigned __int128;
+
+// Magnitudes below this (2^53) are formatted by ExactFixed.
+constexpr double ExactFixedLimit = 9007199254740992.0;
+constexpr int MantissaBits = 52;
+constexpr int ExponentBias = 1075;  // of the integer mantissa: value = m x 2^(E - 1075)
+constexpr std::uint64_t ExponentMask = 0x7ff;
+constexpr int ShiftLimit = 128;  // bits of TUInt128
+
+constexpr std::uint64_t PowersOfTen[] = {
+    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL, 100000000ULL,
+    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+    100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL, 100000000000000000ULL};
+static_assert(sizeof(PowersOfTen) / sizeof(PowersOfTen[0]) == MaxFixedDecimals + 1);
+
+// The fixed text of a finite Value below 2^53 in magnitude, as std::to_chars
+// writes it: the exact binary value m x 2^e times 10^Decimals is rounded to
+// an integer, half to even, in 128-bit integers (m < 2^53 and 10^17 < 2^57,
+// so no product overflows), then written with Decimals decimals. The general
+// routine formats any double but takes several times as long.
+void ExactFixed(std::string& Out, double Value, int Decimals, char DecimalMark) {
+  const auto Bits = std::bit_cast<std::uint64_t>(Value);
+  const auto Exponent = static_cast<int>((Bits >> MantissaBits) & ExponentMask);
+  const std::uint64_t Fraction = Bits & ((std::uint64_t{1} << MantissaBits) - 1);
+  const std::uint64_t Mantissa = Exponent == 0 ? Fraction : Fraction | (std::uint64_t{1} << MantissaBits);
+  const int Shift = ExponentBias - (Exponent == 0 ? 1 : Exponent);  // value = Mantissa / 2^Shift
+  const TUInt128 Scaled = static_cast<TUInt128>(Mantissa) * PowersOfTen[Decimals];
+  TUInt128 Rounded = 0;
+  if (Shift <= 0) {
+    Rounded = Scaled << -Shift;  // only 0 below the limit
+  } else if (Shift < ShiftLimit) {
+    Rounded = Scaled >> Shift;
+    const TUInt128 Rest = Scaled - (Rounded << Shift);
+    const TUInt128 Half = static_cast<TUInt128>(1) << (Shift - 1);
+    if (Rest > Half || (Rest == Half && (Rounded & 1) != 0)) ++Rounded;
+  }  // else Scaled < 2^110 is below half a unit: 0
+  // Sign, at most 16 integer digits, the mark and at most 17 decimals.
+  char Text[40];
+  char* End = Text;
+  if (std::signbit(Value)) *End++ = '-';
+  const auto Unit = static_cast<TUInt128>(PowersOfTen[Decimals]);
+  End = std::to_chars(End, Text + sizeof Text, static_cast<std::uint64_t>(Rounded / Unit)).ptr;
+  if (Decimals > 0) {
+    *End++ = DecimalMark;
+    char Digits[20];
+    const char* DigitsEnd = std::to_chars(Digits, Digits + sizeof Digits, static_cast<std::uint64_t>(Rounded % Unit)).ptr;
+    const auto Written = static_cast<int>(DigitsEnd - Digits);
+    for (int Zero = Written; Zero < Decimals; ++Zero) *End++ = '0';
+    for (const char* D = Digits; D != DigitsEnd; ++D) *End++ = *D;
+  }
+  Out.append(Text, static_cast<std::size_t>(End - Text));
+}
+#endif
+
+}  // namespace
+
 void AppendFixed(std::string& Out, double Value, int Decimals, char DecimalMark) {
   if (Decimals < 0) Decimals = 0;
   if (Decimals > MaxFixedDecimals) Decimals = MaxFixedDecimals;
+#ifdef __SIZEOF_INT128__
+  if (std::fabs(Value) < ExactFixedLimit) {  // false for NaN and infinities
+    ExactFixed(Out, Value, Decimals, DecimalMark);
+    return;
+  }
+#endif
   // 309 integer digits at most for a double, plus sign, mark and decimals.
   char Buffer[352];
   const auto Result =
       std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::fixed, Decimals);
   for (char* P = Buffer; P != Result.ptr; ++P)
     if (*P == '.') *P = DecimalMark;
-  Out.append(Buffer, Result.ptr);
+  Out.append(Buffer, static_cast<std::size_t>(Result.ptr - Buffer));
 }
 
 std::string FixedText(double Value, int Decimals, char DecimalMark) {
