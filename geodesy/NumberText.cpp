@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace veltrana {
@@ -194,12 +195,23 @@ void ExactFixed(std::string& Out, double Value, int Decimals, char DecimalMark) 
   char Text[40];
   char* End = Text;
   if (std::signbit(Value)) *End++ = '-';
-  const auto Unit = static_cast<TUInt128>(PowersOfTen[Decimals]);
-  End = std::to_chars(End, Text + sizeof Text, static_cast<std::uint64_t>(Rounded / Unit)).ptr;
+  const std::uint64_t Unit = PowersOfTen[Decimals];
+  std::uint64_t Whole = 0;
+  std::uint64_t Part = 0;
+  if (Rounded <= std::numeric_limits<std::uint64_t>::max()) {
+    // Nearly always: a 64-bit division is several times faster.
+    const auto Narrow = static_cast<std::uint64_t>(Rounded);
+    Whole = Narrow / Unit;
+    Part = Narrow % Unit;
+  } else {
+    Whole = static_cast<std::uint64_t>(Rounded / Unit);
+    Part = static_cast<std::uint64_t>(Rounded % Unit);
+  }
+  End = std::to_chars(End, Text + sizeof Text, Whole).ptr;
   if (Decimals > 0) {
     *End++ = DecimalMark;
     char Digits[20];
-    const char* DigitsEnd = std::to_chars(Digits, Digits + sizeof Digits, static_cast<std::uint64_t>(Rounded % Unit)).ptr;
+    const char* DigitsEnd = std::to_chars(Digits, Digits + sizeof Digits, Part).ptr;
     const auto Written = static_cast<int>(DigitsEnd - Digits);
     for (int Zero = Written; Zero < Decimals; ++Zero) *End++ = '0';
     for (const char* D = Digits; D != DigitsEnd; ++D) *End++ = *D;
