@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cmath>
-#include <limits>
 #include <memory>
 #include <cstdio>
 #include <new>
@@ -249,6 +247,9 @@ TOutputItem ConvertPoint(const TCoordinates& Point, TCoordinateSystem& Input, TC
 
 // Records per worker below which the pipeline stays on the calling thread.
 constexpr std::int64_t MinRecordsPerWorker = 16384;
+// Records a worker converts between two updates of the shared progress count
+// (the count only tells the calling thread how far the workers are).
+constexpr std::int32_t ProgressBlock = 1024;
 
 // The records [First, Last) of worker Worker of Workers, in record order.
 struct TRecordRange {
@@ -261,60 +262,10 @@ TRecordRange WorkerRange(std::int32_t Count, int Worker, int Workers) {
   return {Share(Worker), Share(Worker + 1)};
 }
 
-// Records a worker reads before converting them as one batch.
-constexpr std::int32_t BatchRecords = 65536;
-// The mesh over a batch's points that orders its conversions: many thin
-// rows, few columns, so that the points of a row share the grid rows they
-// read. Its cell numbers are keys of two 8-bit digits.
-constexpr std::uint32_t OrderRows = 1024;
-constexpr std::uint32_t OrderColumns = 64;
-constexpr int OrderDigitBits = 8;
-constexpr std::uint32_t OrderDigitValues = 1u << OrderDigitBits;
-static_assert(OrderRows * OrderColumns <= OrderDigitValues * OrderDigitValues);
-
-// A readable record of a batch and the mesh cell of its point.
-struct TOrderedRecord {
-  std::uint32_t Record = 0;
-  std::uint32_t Cell = 0;
-};
-
-// Orders a batch's records by the cell, row by row, of an OrderRows x
-// OrderColumns mesh over their points' extent (record order within a cell).
-// Nearby points then follow one another, so the grid nodes they read are
-// found in the processor's caches; the order changes no result. Non-finite
-// values take the first cell of their axis.
-void OrderByCell(std::vector<TOrderedRecord>& Batch, std::vector<TOrderedRecord>& Spare, const TOutputData& Data) {
-  double MinX = std::numeric_limits<double>::infinity(), MaxX = -MinX, MinY = MinX, MaxY = -MinX;
-  for (const TOrderedRecord& R : Batch) {
-    const TCoordinates& P = Data.CoordinatesAt(R.Record);
-    if (std::isfinite(P.X)) MinX = std::min(MinX, P.X), MaxX = std::max(MaxX, P.X);
-    if (std::isfinite(P.Y)) MinY = std::min(MinY, P.Y), MaxY = std::max(MaxY, P.Y);
-  }
-  const auto CellOf = [](double Value, double Min, double Max, std::uint32_t Cells) -> std::uint32_t {
-    if (!(Max > Min) || !std::isfinite(Value)) return 0;
-    const double Scaled = (Value - Min) / (Max - Min) * Cells;
-    return static_cast<std::uint32_t>(std::clamp(Scaled, 0.0, static_cast<double>(Cells - 1)));
-  };
-  for (TOrderedRecord& R : Batch) {
-    const TCoordinates& P = Data.CoordinatesAt(R.Record);
-    R.Cell = CellOf(P.Y, MinY, MaxY, OrderRows) * OrderColumns + CellOf(P.X, MinX, MaxX, OrderColumns);
-  }
-  // Two stable counting passes, low digit (column) first.
-  Spare.resize(Batch.size());
-  for (int Shift = 0; Shift < 2 * OrderDigitBits; Shift += OrderDigitBits) {
-    std::uint32_t Place[OrderDigitValues + 1] = {};
-    for (const TOrderedRecord& R : Batch) ++Place[((R.Cell >> Shift) & (OrderDigitValues - 1)) + 1];
-    for (std::uint32_t D = 1; D <= OrderDigitValues; ++D) Place[D] += Place[D - 1];
-    for (const TOrderedRecord& R : Batch) Spare[Place[(R.Cell >> Shift) & (OrderDigitValues - 1)]++] = R;
-    Batch.swap(Spare);
-  }
-}
-
 // Reads and converts every record's point into Data, each worker a
 // contiguous range of records on its own copies of the two systems, while
-// the calling thread reports progress. A worker reads a batch of records,
-// then converts its readable points in mesh order. Records that do not read
-// stay NullCoordinates with vdNone.
+// the calling thread reports progress. Records that do not read stay
+// NullCoordinates with vdNone.
 void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, const TCoordinateSystem& Input,
                     const TCoordinateSystem& Output, TOutputData& Data, TProgressHandler& Handler) {
   const std::int32_t Count = Stream.RecordCount();
@@ -338,11 +289,9 @@ void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, co
         TFieldViews Fields;
         std::string_view Plain;
         TCoordinates Point;
-        std::vector<TOrderedRecord> Batch, Spare;
-        for (std::int32_t First = Range.First; First < Range.Last && !Stop; First += BatchRecords) {
-          const std::int32_t Last = std::min(Range.Last, First + BatchRecords);
-          Batch.clear();
-          for (std::int32_t Record = First; Record < Last; ++Record) {
+        for (std::int32_t Block = Range.First; Block < Range.Last && !Stop; Block += ProgressBlock) {
+          const std::int32_t BlockEnd = std::min(Range.Last, Block + ProgressBlock);
+          for (std::int32_t Record = Block; Record < BlockEnd; ++Record) {
             // A plain line is cut at its terminators in place; others are split.
             if (Stream.PlainRecordText(Record, Plain)) {
               PlainLineFields(Plain, Stream.FieldTerminator(), Fields);
@@ -350,13 +299,10 @@ void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, co
               Stream.SplitRecord(Record, Split);
               SplitFields(Split, Fields);
             }
-            if (!ReadPoint(Fields, Settings, In->CoordinateType, Point)) continue;
-            Data.Set(static_cast<std::size_t>(Record), {Point, vdNone});
-            Batch.push_back({static_cast<std::uint32_t>(Record), 0});
+            if (ReadPoint(Fields, Settings, In->CoordinateType, Point))
+              Data.Set(static_cast<std::size_t>(Record), ConvertPoint(Point, *In, *Out));
           }
-          OrderByCell(Batch, Spare, Data);
-          for (const TOrderedRecord& R : Batch) Data.Set(R.Record, ConvertPoint(Data.CoordinatesAt(R.Record), *In, *Out));
-          Converted += Last - First;
+          Converted += BlockEnd - Block;
         }
       },
       Report);
