@@ -289,8 +289,8 @@ void ConvertRecords(const TDataStream& Stream, const TSettingsInfo& Settings, co
         TFieldViews Fields;
         std::string_view Plain;
         TCoordinates Point;
-        for (std::int32_t Block = Range.First; Block < Range.Last && !Stop; Block += ProgressBlock) {
-          const std::int32_t BlockEnd = std::min(Range.Last, Block + ProgressBlock);
+        for (std::int32_t Block = Range.First, BlockEnd = Block; Block < Range.Last && !Stop; Block = BlockEnd) {
+          BlockEnd = Block + std::min(ProgressBlock, Range.Last - Block);  // never past Range.Last
           for (std::int32_t Record = Block; Record < BlockEnd; ++Record) {
             // A plain line is cut at its terminators in place; others are split.
             if (Stream.PlainRecordText(Record, Plain)) {
