@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal (Release)
-# build, then the AddressSanitizer + UndefinedBehaviorSanitizer build.
+# build, then the AddressSanitizer + UndefinedBehaviorSanitizer build, then
+# the ThreadSanitizer build of the threaded pipeline's tests, then a short
+# fuzzing run when clang is present.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/dependencies.sh
@@ -19,5 +21,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANA_SANITIZE=O
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$JOBS"
+
+echo "== Thread sanitizer build (the threaded pipeline, its units and the updater)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANA_SANITIZE_THREAD=ON \
+  -DVELTRANA_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$JOBS" --target data_tests updater_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/data_tests --gtest_brief=1
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/updater_tests --gtest_brief=1
 
 if command -v clang++ >/dev/null; then scripts/fuzz-smoke.sh; fi
