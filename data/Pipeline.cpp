@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string_view>

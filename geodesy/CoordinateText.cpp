@@ -290,22 +290,19 @@ bool ReadProjected(std::string_view Text, double& Value, int Component) {
   const char Mark = DecimalMark();
   // Without letters there is nothing to upper-case or remove: the common
   // plain number is read in place.
-  if (std::none_of(Text.begin(), Text.end(), [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); })) {
-    const std::string_view Plain = Trim(Text);
-    double Number = 0.0;
-    if (Plain.empty() || !ReadMetric(Plain, Number) || Number < 0.0) return false;
-    Value = Number;
-    return true;
-  }
   std::string Upper;
-  Upper.reserve(Text.size());
-  for (std::size_t I = 0; I < Text.size(); ++I) {
-    const char U = UpperAscii(Text[I]);
-    const bool AxisLetter =
-        U == Letter && !(Letter == ExponentLetter && IsExponentAt(Text, I, Mark));
-    if (!AxisLetter) Upper += U;
+  std::string_view Rest = Text;
+  if (std::any_of(Text.begin(), Text.end(), [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); })) {
+    Upper.reserve(Text.size());
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+      const char U = UpperAscii(Text[I]);
+      const bool AxisLetter =
+          U == Letter && !(Letter == ExponentLetter && IsExponentAt(Text, I, Mark));
+      if (!AxisLetter) Upper += U;
+    }
+    Rest = Upper;
   }
-  const std::string_view Rest = Trim(Upper);
+  Rest = Trim(Rest);
   if (Rest.empty()) return false;
   double Number = 0.0;
   if (!ReadMetric(Rest, Number) || Number < 0.0) return false;

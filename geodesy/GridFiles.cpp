@@ -119,15 +119,15 @@ bool OpenGridFile(const std::string& FileName, std::size_t NodeSize, TGridHeader
 // several MiB would stay in the process's heap for the rest of the run).
 constexpr std::size_t NodesPerRead = 8192;
 
-// Reads Nodes.size() nodes of NodeSize bytes from File, decoding each with
-// Decode(bytes, node). False when the file ends early or cannot be read.
-template <typename TNode, typename TDecode>
-bool ReadNodes(std::FILE* File, std::size_t NodeSize, std::vector<TNode>& Nodes, TDecode Decode) {
+// Reads Count nodes of NodeSize bytes from File, decoding node I with
+// Decode(bytes, I). False when the file ends early or cannot be read.
+template <typename TDecode>
+bool ReadNodes(std::FILE* File, std::size_t NodeSize, std::size_t Count, TDecode Decode) {
   TBytes Block(NodesPerRead * NodeSize);
-  for (std::size_t First = 0; First < Nodes.size(); First += NodesPerRead) {
-    const std::size_t Count = std::min(NodesPerRead, Nodes.size() - First);
-    if (std::fread(Block.data(), NodeSize, Count, File) != Count) return false;
-    for (std::size_t I = 0; I < Count; ++I) Decode(Block.data() + I * NodeSize, Nodes[First + I]);
+  for (std::size_t First = 0; First < Count; First += NodesPerRead) {
+    const std::size_t Nodes = std::min(NodesPerRead, Count - First);
+    if (std::fread(Block.data(), NodeSize, Nodes, File) != Nodes) return false;
+    for (std::size_t I = 0; I < Nodes; ++I) Decode(Block.data() + I * NodeSize, First + I);
   }
   return true;
 }
@@ -216,9 +216,9 @@ bool LoadShiftGrid(TShiftGrid& Grid, const std::string& FileName) {
   TFilePointer File;
   if (!OpenGridFile(FileName, ShiftNodeSize, Header, Count, File)) return false;
   std::vector<TShiftNode> Nodes(Count);
-  const bool Read = ReadNodes(File.get(), ShiftNodeSize, Nodes, [](const std::uint8_t* Bytes, TShiftNode& Node) {
-    Node.EastShift = ReadFloat32(Bytes);
-    Node.NorthShift = ReadFloat32(Bytes + SecondFloatOffset);
+  const bool Read = ReadNodes(File.get(), ShiftNodeSize, Count, [&Nodes](const std::uint8_t* Bytes, std::size_t I) {
+    Nodes[I].EastShift = ReadFloat32(Bytes);
+    Nodes[I].NorthShift = ReadFloat32(Bytes + SecondFloatOffset);
   });
   if (!Read) return false;
   Grid.Header = Header;
@@ -235,16 +235,11 @@ bool LoadGeoidGrid(TGeoidGrid& Grid, const std::string& FileName) {
   if (!OpenGridFile(FileName, GeoidNodeSize, Header, Count, File)) return false;
   TGeoidGrid Read;
   Read.ResizeNodes(Count);
-  TBytes Block(NodesPerRead * GeoidNodeSize);
-  for (std::size_t First = 0; First < Count; First += NodesPerRead) {
-    const std::size_t Nodes = std::min(NodesPerRead, Count - First);
-    if (std::fread(Block.data(), GeoidNodeSize, Nodes, File.get()) != Nodes) return false;
-    for (std::size_t I = 0; I < Nodes; ++I) {
-      const std::uint8_t* Node = Block.data() + I * GeoidNodeSize;
-      Read.Separations[First + I] = ReadFloat32(Node);
-      Read.DatumCodes[First + I] = Node[DatumCodeOffset];
-    }
-  }
+  const bool Complete = ReadNodes(File.get(), GeoidNodeSize, Count, [&Read](const std::uint8_t* Bytes, std::size_t I) {
+    Read.Separations[I] = ReadFloat32(Bytes);
+    Read.DatumCodes[I] = Bytes[DatumCodeOffset];
+  });
+  if (!Complete) return false;
   Read.Header = Header;
   Read.Loaded = true;
   Grid = std::move(Read);
