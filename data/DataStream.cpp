@@ -244,7 +244,7 @@ void TDataStream::LoadFrom(std::istream& Source, const std::string& SourceName) 
   }
   const bool Reporting = static_cast<bool>(OnLoadProgress) && Total > ProgressThreshold;
 
-  std::vector<char> Data;
+  TLargeVector<char> Data;
   constexpr std::size_t AppendedNuls = 2;
   if (SizeKnown && static_cast<std::uint64_t>(Total) < Data.max_size() - AppendedNuls)
     Data.reserve(static_cast<std::size_t>(Total) + AppendedNuls);
@@ -298,7 +298,7 @@ void TDataStream::IndexLines() {
   while (End > 0 && Text[End - 1] < LowestTextByte) Text[--End] = 0;
   FTextEnd = End;
 
-  std::vector<std::size_t> Starts;
+  TLargeVector<std::size_t> Starts;
   std::size_t Cur = 0;
   std::int32_t LastPercent = 0;
   while (Cur < End) {

@@ -39,6 +39,8 @@
 #include <string_view>
 #include <vector>
 
+#include "LargeBlocks.h"
+
 namespace veltrana {
 
 enum TDataFormat {
@@ -204,7 +206,7 @@ class TDataStream {
   // end. Throws std::out_of_range unless 0 <= Line < LineCount().
   std::int32_t LineLength(std::int32_t Line) const;
   // Offsets into Memory(): the start of every line, then the text end.
-  const std::vector<std::size_t>& LineStarts() const { return FLineStarts; }
+  const TLargeVector<std::size_t>& LineStarts() const { return FLineStarts; }
 
   // ---- Layout --------------------------------------------------------------
   // Number of fields per record, at least 1. Writing n (nothing when equal):
@@ -309,10 +311,10 @@ class TDataStream {
                    const std::vector<std::int32_t>& Lengths, std::vector<std::string>& Values) const;
   void CheckFieldIndex(std::int32_t Index) const;
 
-  std::vector<char> FBuffer;
+  TLargeVector<char> FBuffer;
   std::size_t FPosition = 0;
   std::size_t FTextEnd = 0;  // offset just after the last byte >= 32
-  std::vector<std::size_t> FLineStarts;
+  TLargeVector<std::size_t> FLineStarts;
   bool FBOF = false;
   bool FConsecutiveDelimiters = false;
   std::vector<std::string> FCurrentFields;

@@ -63,8 +63,8 @@ class TOutputData {
   }
 
  private:
-  std::vector<TCoordinates> FCoordinates;
-  std::vector<TVerticalDatumCode> FDatumCodes;
+  TLargeVector<TCoordinates> FCoordinates;
+  TLargeVector<TVerticalDatumCode> FDatumCodes;
 };
 
 // The preferred vertical datum given to the systems when the settings name

@@ -215,7 +215,7 @@ bool LoadShiftGrid(TShiftGrid& Grid, const std::string& FileName) {
   std::size_t Count = 0;
   TFilePointer File;
   if (!OpenGridFile(FileName, ShiftNodeSize, Header, Count, File)) return false;
-  std::vector<TShiftNode> Nodes(Count);
+  TLargeVector<TShiftNode> Nodes(Count);
   const bool Read = ReadNodes(File.get(), ShiftNodeSize, Count, [&Nodes](const std::uint8_t* Bytes, std::size_t I) {
     Nodes[I].EastShift = ReadFloat32(Bytes);
     Nodes[I].NorthShift = ReadFloat32(Bytes + SecondFloatOffset);

@@ -18,6 +18,7 @@
 
 #include "Coordinates.h"
 #include "CoordinateSystems.h"
+#include "LargeBlocks.h"
 
 namespace veltrana {
 
@@ -48,7 +49,7 @@ struct TGeoidNode {
 // A grid whose file never loaded is empty: origin 0, no rows, no columns.
 struct TShiftGrid {
   TGridHeader Header;
-  std::vector<TShiftNode> Nodes;  // Rows x Columns, empty until loaded
+  TLargeVector<TShiftNode> Nodes;  // Rows x Columns, empty until loaded
   bool Loaded = false;
 
   std::size_t NodeCount() const { return Nodes.size(); }
@@ -59,8 +60,8 @@ struct TShiftGrid {
 // is node i of the file.
 struct TGeoidGrid {
   TGridHeader Header;
-  std::vector<float> Separations;         // Rows x Columns, empty until loaded
-  std::vector<std::uint8_t> DatumCodes;  // Rows x Columns, empty until loaded
+  TLargeVector<float> Separations;         // Rows x Columns, empty until loaded
+  TLargeVector<std::uint8_t> DatumCodes;  // Rows x Columns, empty until loaded
   bool Loaded = false;
 
   std::size_t NodeCount() const { return Separations.size(); }

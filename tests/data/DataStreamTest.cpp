@@ -155,7 +155,7 @@ TEST(DataStreamLines, LineStartsAndLengths) {
   TDataStream S;
   Load(S, "ab\r\n\r\ncde\nf");
   // Lines "ab" (with CR LF CR LF after it), "cde" (LF), "f"; then the text end.
-  EXPECT_EQ(S.LineStarts(), (std::vector<std::size_t>{0, 6, 10, 11}));
+  EXPECT_EQ(S.LineStarts(), (TLargeVector<std::size_t>{0, 6, 10, 11}));
   EXPECT_EQ(S.LineLength(0), 6);
   EXPECT_EQ(S.LineLength(1), 4);
   EXPECT_EQ(S.LineLength(2), 1);  // a last line of one byte keeps it
