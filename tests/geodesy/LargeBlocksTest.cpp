@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <numeric>
+#include <utility>
 
 namespace veltrana {
 namespace {
